@@ -1,0 +1,49 @@
+#include "app/console_mode.h"
+
+#include "modem/modem_port.h"
+#include "platform/signals.h"
+#include "text/cp1252.h"
+
+namespace tessivo {
+namespace {
+
+constexpr unsigned kLateReplyWaitMs = 500;
+
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool SubmitPin(Platform& platform, const std::string& port, const std::string& pin) {
+  ModemPort modem(platform);
+  if (modem.Open(port) != PortOpenResult::Opened) return false;
+
+  const std::string command = "AT+CPIN=" + pin;
+  ReplyText reply = modem.Transact(command);
+  platform.Sleep(kLateReplyWaitMs);
+  reply += modem.CollectMore();
+  modem.Close();
+
+  return Contains(WithoutEcho(ToLower1252(reply), command), "ok");
+}
+
+}  // namespace
+
+bool IsSafePin(const std::string& pin) {
+  if (pin.empty()) return false;
+  for (char c : pin) {
+    if (!IsAsciiAlnum(c)) return false;
+  }
+  return true;
+}
+
+bool RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin) {
+  const bool accepted = IsSafePin(pin) && SubmitPin(platform, port, pin);
+  if (accepted) {
+    SignalSuccess(platform);
+  } else {
+    SignalFailure(platform);
+  }
+  return accepted;
+}
+
+}  // namespace tessivo

@@ -1,0 +1,19 @@
+# Linux: termios serial layer, ALSA tones, the virtual modem for tests and demos.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
+
+add_library(tessivo_platform STATIC
+  platform/posix/posix_platform.cpp
+  platform/posix/posix_serial_device.cpp
+  platform/posix/port_names.cpp
+  platform/posix/deadline.cpp
+  platform/posix/tone_player.cpp
+)
+target_link_libraries(tessivo_platform PUBLIC tessivo_core PRIVATE PkgConfig::ALSA)
+
+add_executable(tessivo platform/posix/main.cpp app/no_dialog.cpp)
+target_link_libraries(tessivo PRIVATE tessivo_platform tessivo_core)
+
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/modemsim/CMakeLists.txt)
+  add_subdirectory(tools/modemsim)
+endif()

@@ -1,0 +1,87 @@
+#include "modem/modem_port.h"
+
+#include "text/cp1252.h"
+
+namespace tessivo {
+namespace {
+
+constexpr std::size_t kReadChunk = 100;
+constexpr unsigned kSecondStagePauseMs = 500;
+constexpr unsigned kTransactThirdStagePauseMs = 1800;
+constexpr unsigned kCollectMoreThirdStagePauseMs = 800;
+
+}  // namespace
+
+ModemPort::ModemPort(Platform& platform)
+    : platform_(platform), portHandle(platform.NewSerialDevice()) {}
+
+// Closing is the owner's duty: the destructor releases nothing on purpose, so
+// a forgotten Close shows up in the tests instead of being papered over. The
+// device object itself only frees memory here.
+ModemPort::~ModemPort() = default;
+
+PortOpenResult ModemPort::Open(std::string name) {
+  open_ = false;
+  const PortOpenResult result = portHandle->Open(name);
+  if (result != PortOpenResult::Opened) return result;
+  open_ = true;
+
+  portHandle->ClearErrors();
+  portHandle->Purge();
+  portHandle->Configure();
+
+  // Modems often greet a fresh connection with a line or two; that must not
+  // be taken for the reply to the first command.
+  char drain[kReadChunk];
+  portHandle->Read(drain, sizeof drain);
+  return PortOpenResult::Opened;
+}
+
+void ModemPort::Close() {
+  if (!open_) return;
+  portHandle->Purge();
+  portHandle->Close();
+  open_ = false;
+}
+
+ReplyText ModemPort::Transact(std::string command) {
+  ReplyText reply;
+  const std::string line = ToUpper1252(command + "\r");
+  if (line.size() > kMaxCommandLength + 1) return ReplyNothingWritten;
+
+  portHandle->Purge();
+  if (portHandle->Write(line.data(), line.size()) == 0) return ReplyNothingWritten;
+
+  CollectInStages(reply, kTransactThirdStagePauseMs);
+  return reply.empty() ? ReplyNothingReceived : reply;
+}
+
+ReplyText ModemPort::CollectMore() {
+  ReplyText reply;
+  CollectInStages(reply, kCollectMoreThirdStagePauseMs);
+  return reply;
+}
+
+// Emptiness is judged after whole stages only: both reads of a stage always
+// run, so a reply that arrives in two pieces within the stage is kept whole.
+void ModemPort::CollectInStages(ReplyText& reply, unsigned thirdStagePauseMs) {
+  const unsigned pauses[] = {0, kSecondStagePauseMs, thirdStagePauseMs};
+  for (unsigned pause : pauses) {
+    if (!reply.empty()) return;
+    if (pause != 0) platform_.Sleep(pause);
+    ReadOnce(reply);
+    ReadOnce(reply);
+  }
+}
+
+// A NUL byte would end the text for every caller; drop just that byte and keep
+// what follows it in the same chunk.
+void ModemPort::ReadOnce(ReplyText& reply) {
+  char chunk[kReadChunk];
+  const std::size_t count = portHandle->Read(chunk, sizeof chunk);
+  for (std::size_t i = 0; i < count && i < sizeof chunk; ++i) {
+    if (chunk[i] != '\0') reply.push_back(chunk[i]);
+  }
+}
+
+}  // namespace tessivo

@@ -1,0 +1,31 @@
+// The serial device on Linux: a tty opened raw and exclusively, with reads
+// and writes that keep the Windows time-out semantics the modem exchange is
+// paced by (poll against a monotonic deadline; termios VMIN/VTIME cannot
+// return a reply that arrives in pieces within 100 ms as one read).
+#pragma once
+
+#include "platform/serial_device.h"
+
+namespace tessivo {
+
+class PosixSerialDevice : public SerialDevice {
+ public:
+  PosixSerialDevice() = default;
+  ~PosixSerialDevice() override;
+
+  PortOpenResult Open(const std::string& name) override;
+  void ClearErrors() override {}
+  void Purge() override;
+  void Configure() override;
+  std::size_t Read(char* buffer, std::size_t n) override;
+  std::size_t Write(const char* data, std::size_t n) override;
+  void Close() override;
+
+  // errno of an open attempt, as the user would be told it.
+  static PortOpenResult ClassifyOpenError(int error);
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace tessivo

@@ -1,0 +1,73 @@
+// A platform for unit tests: scripted serial ports and a virtual clock. Time
+// passes only when the code under test sleeps or reads (a read waits until
+// its byte count is reached or 100 virtual ms have passed, like a real port
+// under the Windows time-outs), so tests of multi-second waits run at once and
+// can assert exact times.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tessivo::testing {
+
+struct Tone {
+  unsigned hz;
+  unsigned ms;
+  long at;  // virtual time when it started
+  bool operator==(const Tone& o) const { return hz == o.hz && ms == o.ms; }
+};
+
+// What happened on one port, in order: "open", "purge", "configure",
+// "read 100 -> 5 @ 200", "write ATZ\r", "close", ...
+struct FakePort {
+  PortOpenResult openResult = PortOpenResult::Opened;
+  // Answers to a command line (upper-cased, with CR) as it is written:
+  // returns the bytes and how many ms after the write they arrive.
+  std::function<std::vector<std::pair<long, std::string>>(const std::string&)> modem;
+  std::size_t writeLimit = SIZE_MAX;  // bytes a write lets through
+  bool isOpen = false;
+  int opens = 0;
+  std::vector<std::string> log;
+  std::string written;
+  // Bytes with the virtual time from which they can be read.
+  std::vector<std::pair<long, char>> input;
+};
+
+class FakePlatform : public Platform {
+ public:
+  long now = 0;  // virtual milliseconds
+  std::map<std::string, FakePort> ports;
+  std::vector<Tone> tones;
+  std::vector<std::string> events;  // sleeps and beeps, with time
+  std::string commandLine;
+
+  FakePort& Port(const std::string& name) { return ports[name]; }
+
+  // Schedules bytes on a port, arriving `delay` ms from now.
+  void Arrive(const std::string& name, long delay, const std::string& bytes) {
+    auto& in = ports[name].input;
+    for (char c : bytes) in.emplace_back(now + delay, c);
+    std::stable_sort(in.begin(), in.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+  }
+
+  std::unique_ptr<SerialDevice> NewSerialDevice() override;
+  void Sleep(unsigned ms) override {
+    events.push_back("sleep " + std::to_string(ms) + " @" + std::to_string(now));
+    now += ms;
+  }
+  void Beep(unsigned hz, unsigned ms) override {
+    tones.push_back({hz, ms, now});
+    events.push_back("beep " + std::to_string(hz) + " " + std::to_string(ms));
+    now += ms;
+  }
+  std::string CommandLine() override { return commandLine; }
+};
+
+}  // namespace tessivo::testing

@@ -1,0 +1,232 @@
+// The Linux serial layer on real pseudo-terminals: names, errors, and the
+// read semantics the modem exchange relies on.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "platform/posix/deadline.h"
+#include "platform/posix/port_names.h"
+#include "platform/posix/posix_serial_device.h"
+
+namespace tessivo {
+namespace {
+
+using namespace std::chrono;
+
+TEST(PortNames, Table) {
+  struct Case {
+    const char* name;
+    const char* dir;
+    const char* path;  // nullptr: no device
+  } cases[] = {
+      {"COM1", nullptr, "/dev/ttyUSB0"},  {"com10", nullptr, "/dev/ttyUSB9"},
+      {"COM11", nullptr, "/dev/ttyACM0"}, {"COM20", nullptr, "/dev/ttyACM9"},
+      {"COM21", nullptr, "/dev/ttyS0"},   {"COM99", nullptr, "/dev/ttyS78"},
+      {"COM1", "/tmp/p", "/tmp/p/com1"},  {"cOm12", "/tmp/p", "/tmp/p/com12"},
+      {"COM1", "", "/dev/ttyUSB0"},       {"COM0", nullptr, nullptr},
+      {"COM01", "/tmp/p", nullptr},       {"COM100", nullptr, nullptr},
+      {"COMXX", nullptr, nullptr},        {"COM", nullptr, nullptr},
+      {"LPT1", nullptr, nullptr},         {"COM 7", nullptr, nullptr},
+      {"COM5X", nullptr, nullptr},        {"../x", "/tmp/p", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " in " + (c.dir ? c.dir : "(unset)"));
+    const auto path = DevicePathForPort(c.name, c.dir);
+    ASSERT_EQ(path.has_value(), c.path != nullptr);
+    if (path) {
+      EXPECT_EQ(*path, c.path);
+    }
+  }
+}
+
+TEST(OpenErrors, Table) {
+  struct Case {
+    int error;
+    PortOpenResult result;
+  } cases[] = {
+      {ENOENT, PortOpenResult::NotFound},  {ENODEV, PortOpenResult::NotFound},
+      {ENXIO, PortOpenResult::NotFound},   {EACCES, PortOpenResult::Busy},
+      {EPERM, PortOpenResult::Busy},       {EBUSY, PortOpenResult::Busy},
+      {EWOULDBLOCK, PortOpenResult::Busy}, {EIO, PortOpenResult::Faulty},
+      {EISDIR, PortOpenResult::Faulty},    {ELOOP, PortOpenResult::Faulty},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PosixSerialDevice::ClassifyOpenError(c.error), c.result) << c.error;
+  }
+}
+
+TEST(Deadline, RemainingRoundsUpAndStopsAtZero) {
+  const auto t0 = Deadline::Clock::now();
+  const Deadline d(t0, milliseconds(100));
+  EXPECT_EQ(d.RemainingMs(t0), 100);
+  EXPECT_EQ(d.RemainingMs(t0 + microseconds(99'001)), 1);  // never 0 while time is left
+  EXPECT_EQ(d.RemainingMs(t0 + milliseconds(100)), 0);
+  EXPECT_EQ(d.RemainingMs(t0 + milliseconds(250)), 0);
+}
+
+// A pseudo-terminal whose slave appears as COM1 in a temporary port folder.
+class PtyPort : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char slaveName[64];
+    ASSERT_EQ(openpty(&master_, &slave_, slaveName, nullptr, nullptr), 0);
+    termios raw{};
+    tcgetattr(slave_, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave_, TCSANOW, &raw);
+    char dirTemplate[] = "/tmp/tessivo-ports-XXXXXX";
+    dir_ = mkdtemp(dirTemplate);
+    ASSERT_EQ(symlink(slaveName, (dir_ + "/com1").c_str()), 0);
+    setenv("TESSIVO_PORT_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    unlink((dir_ + "/com1").c_str());
+    rmdir(dir_.c_str());
+    unsetenv("TESSIVO_PORT_DIR");
+    close(master_);
+    close(slave_);
+  }
+  void Send(const std::string& bytes) {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  std::string Received() {
+    std::string got;
+    char buf[256];
+    pollfd p{master_, POLLIN, 0};
+    while (poll(&p, 1, 50) > 0) {
+      const ssize_t n = read(master_, buf, sizeof buf);
+      if (n <= 0) break;
+      got.append(buf, static_cast<std::size_t>(n));
+    }
+    return got;
+  }
+
+  int master_ = -1;
+  int slave_ = -1;
+  std::string dir_;
+};
+
+long ElapsedMs(steady_clock::time_point since) {
+  return static_cast<long>(duration_cast<milliseconds>(steady_clock::now() - since).count());
+}
+
+TEST_F(PtyPort, ReadCollectsPiecesUntilTheTimeOut) {
+  PosixSerialDevice device;
+  ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+  device.Configure();
+  std::thread modem([this] {
+    Send("\r\nOK");
+    std::this_thread::sleep_for(milliseconds(40));
+    Send("\r\n");
+  });
+  char buf[100];
+  const auto start = steady_clock::now();
+  const std::size_t n = device.Read(buf, sizeof buf);
+  const long took = ElapsedMs(start);
+  modem.join();
+  EXPECT_EQ(std::string(buf, n), "\r\nOK\r\n");  // one read, both pieces
+  EXPECT_GE(took, 100);
+  EXPECT_LT(took, 180);
+  device.Close();
+}
+
+TEST_F(PtyPort, ReadReturnsAsSoonAsTheCountIsReached) {
+  PosixSerialDevice device;
+  ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+  device.Configure();
+  Send("ABCDEFGH");
+  char buf[4];
+  const auto start = steady_clock::now();
+  EXPECT_EQ(device.Read(buf, sizeof buf), 4u);
+  EXPECT_LT(ElapsedMs(start), 50);
+  EXPECT_EQ(std::string(buf, 4), "ABCD");
+  device.Close();
+}
+
+TEST_F(PtyPort, WriteSendsRawBytesAndPurgeDropsInput) {
+  PosixSerialDevice device;
+  ASSERT_EQ(device.Open("com1"), PortOpenResult::Opened);
+  device.Configure();
+  EXPECT_EQ(device.Write("AT\r\n", 4), 4u);
+  EXPECT_EQ(Received(), "AT\r\n");  // no CR/LF translation on the way out
+  Send("stale");
+  std::this_thread::sleep_for(milliseconds(20));
+  device.Purge();
+  char buf[16];
+  EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
+  device.Close();
+}
+
+TEST_F(PtyPort, ConfigureSetsLineAndKeepsFlowControl) {
+  termios before{};
+  tcgetattr(slave_, &before);
+  before.c_cflag |= CRTSCTS;
+  before.c_iflag |= IXON;
+  tcsetattr(slave_, TCSANOW, &before);
+  PosixSerialDevice device;
+  ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+  device.Configure();
+  termios after{};
+  tcgetattr(slave_, &after);
+  EXPECT_EQ(cfgetospeed(&after), B9600);
+  EXPECT_EQ(after.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(after.c_cflag & (PARENB | CSTOPB), 0u);
+  EXPECT_EQ(after.c_lflag & (ICANON | ECHO), 0u);
+  EXPECT_NE(after.c_cflag & CRTSCTS, 0u);
+  EXPECT_NE(after.c_iflag & IXON, 0u);
+  device.Close();
+}
+
+TEST_F(PtyPort, SecondOpenIsRefusedAsBusyUntilTheFirstCloses) {
+  PosixSerialDevice first;
+  PosixSerialDevice second;
+  ASSERT_EQ(first.Open("COM1"), PortOpenResult::Opened);
+  EXPECT_EQ(second.Open("COM1"), PortOpenResult::Busy);
+  first.Close();
+  EXPECT_EQ(second.Open("COM1"), PortOpenResult::Opened);
+  second.Close();
+}
+
+TEST_F(PtyPort, MissingPortIsNotFound) {
+  PosixSerialDevice device;
+  EXPECT_EQ(device.Open("COM2"), PortOpenResult::NotFound);
+  EXPECT_EQ(device.Open("LPT1"), PortOpenResult::NotFound);
+}
+
+TEST_F(PtyPort, HungUpDeviceWaitsOutTheTimeOutWithoutSpinning) {
+  PosixSerialDevice device;
+  ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+  close(master_);  // the modem vanishes
+  master_ = -1;
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto start = steady_clock::now();
+  char buf[100];
+  EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
+  EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
+  const long took = ElapsedMs(start);
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  const long cpuMs = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000 +
+                     (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1000 +
+                     (after.ru_stime.tv_sec - before.ru_stime.tv_sec) * 1000 +
+                     (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1000;
+  EXPECT_GE(took, 200);
+  EXPECT_LT(cpuMs, 50);
+  device.Close();
+}
+
+}  // namespace
+}  // namespace tessivo
