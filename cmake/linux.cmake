@@ -11,8 +11,15 @@ add_library(tessivo_platform STATIC
 )
 target_link_libraries(tessivo_platform PUBLIC tessivo_core PRIVATE PkgConfig::ALSA)
 
-add_executable(tessivo platform/posix/main.cpp app/no_dialog.cpp)
+add_executable(tessivo platform/posix/main.cpp)
 target_link_libraries(tessivo PRIVATE tessivo_platform tessivo_core)
+
+# The dialog (Qt Widgets) links into `tessivo` when its rooms are present;
+# without it a start that is not in console form simply ends.
+include(${CMAKE_CURRENT_LIST_DIR}/linux_dialog.cmake OPTIONAL RESULT_VARIABLE TESSIVO_HAS_DIALOG)
+if(NOT TESSIVO_HAS_DIALOG)
+  target_sources(tessivo PRIVATE app/no_dialog.cpp)
+endif()
 
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/modemsim/CMakeLists.txt)
   add_subdirectory(tools/modemsim)
