@@ -1,0 +1,160 @@
+#include "options.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace tessivo::modemsim {
+
+namespace {
+
+bool AllDigits(const std::string& s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+// A day is far beyond any delay a test could want, and keeps the times
+// well inside their types.
+bool ParseMillis(const std::string& text, Millis& out) {
+  if (!AllDigits(text) || text.size() > 8) return false;
+  long value = std::strtol(text.c_str(), nullptr, 10);
+  if (value > 24L * 3600 * 1000) return false;
+  out = Millis(value);
+  return true;
+}
+
+bool ParseOnOff(const std::string& text, bool& out) {
+  if (text == "on") {
+    out = true;
+  } else if (text == "off") {
+    out = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseState(const std::string& text, SimState& out) {
+  if (text == "ready") {
+    out = SimState::kReady;
+  } else if (text == "pin") {
+    out = SimState::kWaitPin;
+  } else if (text == "puk") {
+    out = SimState::kWaitPuk;
+  } else if (text == "nosim") {
+    out = SimState::kAbsent;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* UsageText() {
+  return "usage: tessivo-modemsim --link PATH [options]\n"
+         "A virtual UMTS modem on a pseudo-terminal; PATH becomes a link to it.\n"
+         "\n"
+         "  --link PATH         where to put the link to the serial device (required)\n"
+         "  --state STATE       ready | pin | puk | nosim (default pin)\n"
+         "  --pin DIGITS        the SIM's PIN (default 1234)\n"
+         "  --puk DIGITS        the SIM's PUK (default 12345678)\n"
+         "  --lock on|off       PIN request at power-up (default on)\n"
+         "  --echo on|off       command echo after a reset (default on)\n"
+         "  --cmee 0|1|2        error report mode after a reset (default 0)\n"
+         "  --reply-delay MS    wait before the first byte of every reply\n"
+         "  --late-final MS     send the final result of PIN and PUK commands MS after\n"
+         "                      the command arrived\n"
+         "  --trickle MS        send one byte at a time, MS apart\n"
+         "  --silent            read everything, answer nothing\n"
+         "  --noise MS          send an unsolicited ^RSSI line every MS\n"
+         "  --sim-busy MS       after the SIM is unlocked, answer \"SIM busy\" for MS\n"
+         "  --transcript FILE   append every byte read and written to FILE\n"
+         "  --help              show this text\n";
+}
+
+ParsedOptions ParseOptions(const std::vector<std::string>& args) {
+  ParsedOptions result;
+  Options& o = result.options;
+  ModemSettings& m = o.modem;
+  auto fail = [&result](std::string message) {
+    result.error = std::move(message);
+    return result;
+  };
+
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::string value;
+    bool hasValue = false;
+    size_t eq = name.find('=');
+    if (name.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+      hasValue = true;
+    }
+
+    if (name == "--help" || name == "-h") {
+      o.help = true;
+      continue;
+    }
+    if (name == "--silent") {
+      if (hasValue) return fail("--silent takes no value");
+      m.silent = true;
+      continue;
+    }
+
+    static const char* const kWithValue[] = {
+        "--link",  "--state",    "--pin",         "--puk",        "--lock",
+        "--echo",  "--cmee",     "--reply-delay", "--late-final", "--trickle",
+        "--noise", "--sim-busy", "--transcript"};
+    bool known = false;
+    for (const char* option : kWithValue) known = known || name == option;
+    if (!known) return fail("unknown option: " + args[i]);
+    if (!hasValue) {
+      if (i + 1 >= args.size()) return fail(name + " needs a value");
+      value = args[++i];
+    }
+
+    bool ok = true;
+    if (name == "--link") {
+      ok = !value.empty();
+      o.link = value;
+    } else if (name == "--transcript") {
+      ok = !value.empty();
+      o.transcript = value;
+    } else if (name == "--state") {
+      ok = ParseState(value, m.state);
+    } else if (name == "--pin") {
+      ok = IsValidPin(value);
+      m.pin = value;
+    } else if (name == "--puk") {
+      ok = AllDigits(value) && value.size() >= 4 && value.size() <= 16;
+      m.puk = value;
+    } else if (name == "--lock") {
+      ok = ParseOnOff(value, m.lock);
+    } else if (name == "--echo") {
+      ok = ParseOnOff(value, m.echo);
+    } else if (name == "--cmee") {
+      ok = value.size() == 1 && value[0] >= '0' && value[0] <= '2';
+      if (ok) m.cmee = value[0] - '0';
+    } else if (name == "--reply-delay") {
+      ok = ParseMillis(value, m.replyDelay);
+    } else if (name == "--late-final") {
+      ok = ParseMillis(value, m.lateFinal);
+    } else if (name == "--trickle") {
+      ok = ParseMillis(value, m.trickle);
+    } else if (name == "--noise") {
+      ok = ParseMillis(value, m.noise);
+    } else if (name == "--sim-busy") {
+      ok = ParseMillis(value, m.simBusy);
+    }
+    if (!ok) return fail("bad value for " + name + ": '" + value + "'");
+  }
+
+  if (!o.help && o.link.empty()) return fail("--link PATH is required");
+  return result;
+}
+
+}  // namespace tessivo::modemsim
