@@ -1,0 +1,142 @@
+// The command line of the sim, AT command lines, and the transcript format.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "at_command.h"
+#include "options.h"
+#include "transcript.h"
+
+namespace tessivo::modemsim {
+namespace {
+
+using namespace std::chrono_literals;
+
+// One command as "NAME form value|arg|arg", to compare whole lines at once.
+std::string Show(const std::optional<std::vector<AtCommand>>& cmds) {
+  if (!cmds) return "invalid";
+  std::string out;
+  for (const AtCommand& c : *cmds) {
+    static const char* const kForms[] = {"do", "read", "test", "set"};
+    if (!out.empty()) out += " ; ";
+    out += c.name + " " + kForms[static_cast<int>(c.form)];
+    if (!c.value.empty()) out += " " + c.value;
+    for (const std::string& a : c.args) out += "|" + a;
+  }
+  return out;
+}
+
+TEST(AtCommandTest, SplitsLinesIntoCommands) {
+  const std::pair<const char*, const char*> kCases[] = {
+      {"AT", ""},
+      {"at", ""},
+      {"ATE0", "E do 0"},
+      {"ATE", "E do"},
+      {"ATZ E1", "Z do ; E do 1"},
+      {"at+cpin?", "+CPIN read"},
+      {"AT+CPIN=?", "+CPIN test"},
+      {"AT+CPIN=\"1234\"", "+CPIN set|1234"},
+      {"AT+CPIN=12345678,\"1234\"", "+CPIN set|12345678|1234"},
+      {"AT + CPIN = 1234", "+CPIN set|1234"},
+      {"AT+CLCK=\"sc\",2", "+CLCK set|sc|2"},
+      {"AT+CPINR=\"sim pin\"", "+CPINR set|sim pin"},
+      {"ATCPINR", "+CPINR do"},
+      {"AT+CMEE=", "+CMEE set"},
+      {"AT+CPIN=\"1;2\";+CPIN?", "+CPIN set|1;2 ; +CPIN read"},
+      {"AT+CLCK=\"SC\",,\"1\"", "+CLCK set|SC||1"},
+      {"AT&F", "&F do"},
+      {"", "invalid"},
+      {"A", "invalid"},
+      {"TA", "invalid"},
+      {"AT+CPIN=\"1234", "invalid"},
+      {"AT+CPIN=\"12\"34", "invalid"},
+      {"AT+CPIN=12\"34\"", "invalid"},
+      {"AT+CPIN?X", "invalid"},
+      {"AT+", "invalid"},
+      {"AT#", "invalid"},
+  };
+  for (const auto& [line, expected] : kCases) {
+    EXPECT_EQ(Show(ParseCommandLine(line)), expected) << line;
+  }
+}
+
+ParsedOptions Parse(std::vector<std::string> args) {
+  return ParseOptions(args);
+}
+
+TEST(OptionsTest, DefaultsAndValues) {
+  ParsedOptions p = Parse({"--link", "/tmp/l"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.link, "/tmp/l");
+  EXPECT_EQ(p.options.modem.state, SimState::kWaitPin);
+  EXPECT_EQ(p.options.modem.pin, "1234");
+  EXPECT_EQ(p.options.modem.puk, "12345678");
+  EXPECT_TRUE(p.options.modem.lock);
+  EXPECT_TRUE(p.options.modem.echo);
+  EXPECT_EQ(p.options.modem.cmee, 0);
+  EXPECT_FALSE(p.options.modem.silent);
+
+  p = Parse({"--link=/x",     "--state", "puk",          "--pin", "87654321",  "--puk=11112222",
+             "--lock",        "off",     "--echo",       "off",   "--cmee",    "2",
+             "--reply-delay", "5",       "--late-final", "6",     "--trickle", "7",
+             "--noise",       "8",       "--sim-busy",   "9",     "--silent",  "--transcript",
+             "t.log"});
+  ASSERT_EQ(p.error, "");
+  const ModemSettings& m = p.options.modem;
+  EXPECT_EQ(m.state, SimState::kWaitPuk);
+  EXPECT_EQ(m.pin, "87654321");
+  EXPECT_EQ(m.puk, "11112222");
+  EXPECT_FALSE(m.lock);
+  EXPECT_FALSE(m.echo);
+  EXPECT_EQ(m.cmee, 2);
+  EXPECT_EQ(m.replyDelay, 5ms);
+  EXPECT_EQ(m.lateFinal, 6ms);
+  EXPECT_EQ(m.trickle, 7ms);
+  EXPECT_EQ(m.noise, 8ms);
+  EXPECT_EQ(m.simBusy, 9ms);
+  EXPECT_TRUE(m.silent);
+  EXPECT_EQ(p.options.transcript, "t.log");
+
+  EXPECT_EQ(Parse({"--state", "nosim", "--link", "l"}).options.modem.state, SimState::kAbsent);
+  EXPECT_EQ(Parse({"--state", "ready", "--link", "l"}).options.modem.state, SimState::kReady);
+  EXPECT_TRUE(Parse({"--help"}).options.help);
+}
+
+TEST(OptionsTest, RejectsBadCommandLines) {
+  const std::vector<std::vector<std::string>> kBad = {
+      {},
+      {"--state", "pin"},
+      {"--link"},
+      {"--link", ""},
+      {"--link", "l", "extra"},
+      {"--link", "l", "--bogus"},
+      {"--link", "l", "--state", "blocked"},
+      {"--link", "l", "--pin", "12"},
+      {"--link", "l", "--pin", "12a4"},
+      {"--link", "l", "--puk", "x"},
+      {"--link", "l", "--lock", "yes"},
+      {"--link", "l", "--echo", "1"},
+      {"--link", "l", "--cmee", "3"},
+      {"--link", "l", "--reply-delay", "-1"},
+      {"--link", "l", "--noise", "1.5"},
+      {"--link", "l", "--trickle", "999999999"},
+      {"--link", "l", "--silent=yes"},
+      {"--link", "l", "--sim-busy"},
+  };
+  for (const auto& args : kBad) {
+    EXPECT_NE(Parse(args).error, "") << testing::PrintToString(args);
+  }
+}
+
+TEST(TranscriptTest, EscapesEveryByteUnambiguously) {
+  EXPECT_EQ(EscapeBytes("AT+CPIN=\"1234\"\r\n"), "AT+CPIN=\"1234\"\\r\\n");
+  EXPECT_EQ(EscapeBytes("a\\b"), "a\\\\b");
+  EXPECT_EQ(EscapeBytes(" ~"), " ~");
+  EXPECT_EQ(EscapeBytes(std::string("\0\t\x1a\x7f\x80\xff", 6)), "\\x00\\x09\\x1a\\x7f\\x80\\xff");
+  EXPECT_EQ(TranscriptLine(Time(1234567), "IN", "AT\r"), "1234.567 IN AT\\r");
+  EXPECT_EQ(TranscriptLine(Time(5), "OUT", "\n"), "0.005 OUT \\n");
+}
+
+}  // namespace
+}  // namespace tessivo::modemsim
