@@ -1,5 +1,6 @@
 #include "app/console_mode.h"
 
+#include "modem/commands.h"
 #include "modem/modem_port.h"
 #include "platform/signals.h"
 #include "text/cp1252.h"
@@ -8,10 +9,6 @@ namespace tessivo {
 namespace {
 
 constexpr unsigned kLateReplyWaitMs = 500;
-
-bool IsAsciiAlnum(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 bool SubmitPin(Platform& platform, const std::string& port, const std::string& pin) {
   ModemPort modem(platform);
@@ -27,14 +24,6 @@ bool SubmitPin(Platform& platform, const std::string& port, const std::string& p
 }
 
 }  // namespace
-
-bool IsSafePin(const std::string& pin) {
-  if (pin.empty()) return false;
-  for (char c : pin) {
-    if (!IsAsciiAlnum(c)) return false;
-  }
-  return true;
-}
 
 bool RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin) {
   const bool accepted = IsSafePin(pin) && SubmitPin(platform, port, pin);

@@ -8,10 +8,6 @@
 
 namespace tessivo {
 
-// True when a PIN may go into an AT command line: ASCII letters and digits
-// only. Quotes, ';', ',' or control characters would end or extend the line.
-bool IsSafePin(const std::string& pin);
-
 // Opens the port, sends "AT+CPIN=<pin>", collects the reply (also what comes
 // late), closes the port and gives exactly one signal: success when the modem
 // answered OK, failure otherwise. Returns whether the PIN was accepted.

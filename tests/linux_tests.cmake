@@ -5,3 +5,15 @@ add_executable(posix_tests
 )
 target_link_libraries(posix_tests PRIVATE tessivo_platform tessivo_test_support util)
 gtest_discover_tests(posix_tests DISCOVERY_TIMEOUT 30)
+
+add_library(tessivo_process_support STATIC support/process.cpp support/tone_capture.cpp)
+target_include_directories(tessivo_process_support PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tessivo_process_support PUBLIC
+  TESSIVO_MODEMSIM="$<TARGET_FILE:tessivo-modemsim>"
+  TESSIVO_BIN="$<TARGET_FILE:tessivo>")
+target_link_libraries(tessivo_process_support PUBLIC GTest::gtest GTest::gtest_main)
+
+add_executable(console_integration_tests integration/console_test.cpp)
+target_link_libraries(console_integration_tests PRIVATE tessivo_process_support)
+add_dependencies(console_integration_tests tessivo tessivo-modemsim)
+gtest_discover_tests(console_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
