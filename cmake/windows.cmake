@@ -1,0 +1,37 @@
+# Windows: the Win32 serial layer, Sleep/Beep/GetCommandLineA and WinMain.
+# The result is one self-contained build-win/Tessivo.exe.
+
+# ANSI API throughout: the texts are Windows-1252 bytes.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+# The C and C++ runtimes are linked in, so the program imports only Windows
+# system DLLs and runs from any folder without anything beside it.
+add_link_options(-static)
+
+add_library(tessivo_platform STATIC
+  platform/win32/win32_platform.cpp
+  platform/win32/win32_serial_device.cpp
+)
+target_link_libraries(tessivo_platform PUBLIC tessivo_core)
+
+# WIN32: the GUI subsystem (-mwindows), so console mode never flashes a
+# console window. The dialog room adds its sources and resources to this
+# target, `tessivo_exe`, from windows_dialog.cmake.
+add_executable(tessivo_exe WIN32 platform/win32/main.cpp)
+set_target_properties(tessivo_exe PROPERTIES OUTPUT_NAME Tessivo)
+target_link_libraries(tessivo_exe PRIVATE tessivo_platform tessivo_core)
+
+include(${CMAKE_CURRENT_LIST_DIR}/windows_dialog.cmake OPTIONAL RESULT_VARIABLE TESSIVO_HAS_DIALOG)
+if(NOT TESSIVO_HAS_DIALOG)
+  target_sources(tessivo_exe PRIVATE app/no_dialog.cpp)
+endif()
+
+# Debian's GoogleTest libraries are built for Linux; the Windows tests build
+# it from the sources Debian ships beside them.
+if(BUILD_TESTING AND NOT TARGET GTest::gtest)
+  set(TESSIVO_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows tests")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${TESSIVO_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+endif()

@@ -1,0 +1,52 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include "platform/win32/win32_serial_device.h"
+
+namespace tessivo {
+namespace {
+
+// Milliseconds since `start` on the performance counter, rounded down, so a
+// tone is never cut short by rounding.
+unsigned long long MillisecondsSince(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now{};
+  LARGE_INTEGER frequency{};
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<unsigned long long>(now.QuadPart - start.QuadPart) * 1000ULL /
+         static_cast<unsigned long long>(frequency.QuadPart);
+}
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> Win32Platform::NewSerialDevice() {
+  return std::make_unique<Win32SerialDevice>();
+}
+
+void Win32Platform::Sleep(unsigned ms) {
+  ::Sleep(ms);
+}
+
+void Win32Platform::Beep(unsigned hz, unsigned ms) {
+  LARGE_INTEGER start{};
+  QueryPerformanceCounter(&start);
+  ::Beep(hz, ms);
+  // Beep fails at once on a machine without a sound device, and Wine's Beep
+  // returns without waiting; the signal's rhythm (and the caller's timing)
+  // must not depend on either, so the rest of the tone is waited out.
+  const unsigned long long elapsed = MillisecondsSince(start);
+  if (elapsed < ms) ::Sleep(static_cast<DWORD>(ms - elapsed));
+}
+
+std::string Win32Platform::CommandLine() {
+  const char* line = GetCommandLineA();
+  return line ? line : "";
+}
+
+Platform& HostPlatform() {
+  static Win32Platform platform;
+  return platform;
+}
+
+}  // namespace tessivo
