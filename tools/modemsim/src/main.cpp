@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
   using namespace tessivo::modemsim;
   ParsedOptions parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "tessivo-modemsim: %s\n%s", parsed.error.c_str(), UsageText());
+    std::fprintf(stderr, "tessivo-modemsim: %s\nTry 'tessivo-modemsim --help'.\n",
+                 parsed.error.c_str());
     return 2;
   }
   if (parsed.options.help) {

@@ -131,11 +131,11 @@ bool PlaceLink(const std::string& link, const std::string& target) {
   std::string temp = link + ".tmp" + std::to_string(getpid());
   unlink(temp.c_str());
   if (symlink(target.c_str(), temp.c_str()) != 0) {
-    Fail("cannot create " + temp);
+    Fail("cannot create the link " + link);
     return false;
   }
   if (rename(temp.c_str(), link.c_str()) != 0) {
-    Fail("cannot create " + link);
+    Fail("cannot create the link " + link);
     unlink(temp.c_str());
     return false;
   }
