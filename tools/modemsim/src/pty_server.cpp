@@ -274,6 +274,9 @@ int Serve(const Options& options) {
         transcript.In(now, std::string_view(buf, n));
         modem.Receive(std::string_view(buf, n), now);
       }
+      // The last words of a client that has already gone: the delayed part
+      // of the answer would otherwise greet whoever opens the device next.
+      if (!clients.anyone()) modem.DropOutput();
       for (const std::string& notice : modem.TakeNotices()) Say(notice);
     }
 
