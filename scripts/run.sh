@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The main job, with the built-in virtual modem standing in for a USB stick:
+# builds Tessivo, starts the virtual modem as COM1 (SIM waiting for PIN 1234),
+# unlocks it with the console form `tessivo COM1 1234`, and shows what the
+# modem saw. Usage: scripts/run.sh [PIN]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+pin=${1:-1234}
+"$here/scripts/setup.sh"
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$here/build" -j"$(nproc)" >/dev/null
+
+ports=$(mktemp -d)
+"$here/build/tessivo-modemsim" --link "$ports/com1" --pin 1234 >"$ports/modem.log" 2>&1 &
+modem=$!
+trap 'kill $modem 2>/dev/null; wait $modem 2>/dev/null; rm -rf "$ports"' EXIT
+for _ in $(seq 100); do [ -s "$ports/modem.log" ] && break; sleep 0.05; done
+export TESSIVO_PORT_DIR=$ports
+
+echo "\$ tessivo COM1 $pin"
+status=0
+"$here/build/tessivo" COM1 "$pin" || status=$?
+if [ $status -eq 0 ]; then
+  echo "exit status 0: PIN accepted (one high tone)"
+else
+  echo "exit status $status: PIN not accepted (two low tones)"
+fi
+echo
+echo "The virtual modem reports:"
+sed 's/^/  /' "$ports/modem.log"

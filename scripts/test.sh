@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets up and runs every test: the Linux build, the same build again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the timing benchmark
+# (printed, not asserted). Any failure or sanitizer report fails the run.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+"$here/scripts/setup.sh"
+
+echo "== Linux build and tests"
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$here/build" -j"$jobs"
+ctest --test-dir "$here/build" -j"$jobs" --output-on-failure
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSIVO_SANITIZE=ON
+cmake --build "$here/build-asan" -j"$jobs"
+ctest --test-dir "$here/build-asan" -j"$jobs" --output-on-failure
+
+echo "== Timing (measured against expected)"
+"$here/bench/console_timing.sh" "$here/build"
