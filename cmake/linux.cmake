@@ -24,3 +24,7 @@ endif()
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/modemsim/CMakeLists.txt)
   add_subdirectory(tools/modemsim)
 endif()
+
+# Timing probe used by bench/console_timing.sh.
+add_executable(transact_timing bench/transact_timing.cpp)
+target_link_libraries(transact_timing PRIVATE tessivo_platform tessivo_core)
