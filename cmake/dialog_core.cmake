@@ -1,0 +1,12 @@
+# The portable part of the dialog, shared by both platforms: the framework
+# layer's base classes, SimUnlockDialog with its template data, and the SIM
+# operations that are its members. No Qt, no Win32.
+file(GLOB TESSIVO_OPERATION_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/operations/*.cpp)
+add_library(tessivo_dialog STATIC
+  framework/controls.cpp
+  framework/dialog.cpp
+  ui/main_dialog_template.cpp
+  ui/sim_unlock_dialog.cpp
+  ${TESSIVO_OPERATION_SOURCES}
+)
+target_link_libraries(tessivo_dialog PUBLIC tessivo_core)

@@ -1,0 +1,54 @@
+#include "framework/controls.h"
+
+#include "framework/window_system.h"
+
+namespace tessivo {
+
+void CWnd::Attach(WindowSystem& windows, int controlId) {
+  windows_ = &windows;
+  id_ = controlId;
+}
+
+void CWnd::EnableWindow(bool enable) {
+  if (windows_) windows_->EnableControl(id_, enable);
+}
+
+bool CWnd::IsWindowEnabled() const {
+  return windows_ && windows_->IsControlEnabled(id_);
+}
+
+void CWnd::SetWindowText(const std::string& text) {
+  if (windows_) windows_->SetControlText(id_, text);
+}
+
+std::string CWnd::GetWindowText() const {
+  return windows_ ? windows_->GetControlText(id_) : std::string();
+}
+
+void CWnd::SetFont(const CFont& font, bool redraw) {
+  if (windows_) windows_->SetControlFont(id_, font.handle(), redraw);
+}
+
+void CGdiObject::DeleteObject() {
+  if (windows_ && handle_) windows_->DeleteObject(handle_);
+  handle_ = 0;
+  windows_ = nullptr;
+}
+
+bool CGdiObject::Own(WindowSystem& windows, GdiObject handle) {
+  DeleteObject();
+  if (!handle) return false;
+  windows_ = &windows;
+  handle_ = handle;
+  return true;
+}
+
+bool CFont::CreateFontIndirect(WindowSystem& windows, const LogFont& font) {
+  return Own(windows, windows.CreateFontIndirect(font));
+}
+
+bool CBrush::CreateSolidBrush(WindowSystem& windows, Rgb colour) {
+  return Own(windows, windows.CreateSolidBrush(colour));
+}
+
+}  // namespace tessivo

@@ -1,0 +1,40 @@
+// Resource identifiers and the dialog's fixed data, shared by Tessivo.rc
+// (compiled by windres for Windows) and the C++ code (the Qt layout, the
+// handlers, the tests). Only #define lines: the resource compiler reads this
+// file too.
+#pragma once
+
+#define IDD_SIMUNLOCK_DIALOG 102
+#define IDR_MAINFRAME 128
+
+#define IDC_PORT 1001
+#define IDC_PIN 1002
+#define IDC_STATUS 1003
+#define IDC_TEST_MODEM 1006
+#define IDC_SEND_PIN 1007
+#define IDC_WEB_LINK 1008
+#define IDC_SWITCH 1010
+#define IDC_NOTICE 1011
+#define IDC_STATIC -1
+
+// Template 102: an extended dialog of 189 x 128 dialog units, at 0,0 so
+// that it comes up centred. Style WS_POPUP | WS_VISIBLE | WS_CAPTION |
+// WS_SYSMENU | DS_SETFONT | DS_MODALFRAME; extended style WS_EX_APPWINDOW.
+#define TESSIVO_DIALOG_X 0
+#define TESSIVO_DIALOG_Y 0
+#define TESSIVO_DIALOG_CX 189
+#define TESSIVO_DIALOG_CY 128
+#define TESSIVO_DIALOG_STYLE 0x90C800C0
+#define TESSIVO_DIALOG_EXSTYLE 0x00040000
+#define TESSIVO_DIALOG_CAPTION "Tessivo"
+#define TESSIVO_DIALOG_FONT_POINTS 11
+#define TESSIVO_DIALOG_FONT_FACE "Verdana"
+#define TESSIVO_DIALOG_FONT_WEIGHT 0
+#define TESSIVO_DIALOG_FONT_ITALIC 0
+#define TESSIVO_DIALOG_FONT_CHARSET 1
+
+// The maker's notice line and web link. The address is a placeholder under
+// example.org (reserved for documentation) until the project has a page.
+#define TESSIVO_NOTICE_TEXT "Tessivo 1.0 - (C) Tessivo-Projekt"
+#define TESSIVO_WEB_LINK_TEXT "tessivo.example.org"
+#define TESSIVO_WEB_ADDRESS "https://tessivo.example.org/"
