@@ -1,0 +1,79 @@
+#include "operations/password_command.h"
+
+#include <algorithm>
+
+#include "modem/commands.h"
+#include "modem/modem_port.h"
+#include "operations/status_texts.h"
+#include "text/cp1252.h"
+
+namespace tessivo {
+namespace {
+
+void ShowProgress(SimUnlockDialog& dialog, int stage) {
+  dialog.statusText = texts::kProgress[stage - 1];
+  dialog.ShowFields();
+  dialog.RepaintNow();
+}
+
+void ShowOutcome(SimUnlockDialog& dialog, const char* text, bool isError) {
+  dialog.statusIsError = isError;
+  dialog.statusText = text;
+  dialog.ShowFields();
+}
+
+// The PIN goes into the command line as typed, so only four ASCII letters or
+// digits may pass: anything else is refused like a PIN of the wrong length.
+bool PinIsUsable(const std::string& pin) {
+  return pin.size() == 4 && IsSafePin(pin);
+}
+
+}  // namespace
+
+std::optional<CommandOutcome> RunPasswordCommand(SimUnlockDialog& dialog,
+                                                 const PasswordCommand& what) {
+  ModemPort modem(dialog.platform());
+  dialog.FetchFields();
+  dialog.NormalizePortName();
+  ShowProgress(dialog, 1);
+  if (!PinIsUsable(dialog.pin)) {
+    ShowOutcome(dialog, texts::kPinNotFourCharacters, true);
+    return std::nullopt;
+  }
+  ShowProgress(dialog, 2);
+
+  const ProbeResult state = dialog.ProbeModem(false);
+  const auto& allowed = what.allowedStates;
+  if (std::find(allowed.begin(), allowed.end(), state) == allowed.end()) {
+    dialog.ProbeModem(true);  // tells the user why nothing was sent
+    return std::nullopt;
+  }
+  if (modem.Open(dialog.portName) != PortOpenResult::Opened) {
+    dialog.ProbeModem(true);
+    return std::nullopt;
+  }
+
+  const std::string command = what.formatCommand(dialog.pin);
+  ReplyText reply = modem.Transact(command);
+  ShowProgress(dialog, 3);
+  dialog.platform().Sleep(what.lateReplyWaitMs);
+  reply += modem.CollectMore();
+  ShowProgress(dialog, 4);
+
+  const CommandOutcome outcome = ClassifyCommandReply(ToLower1252(reply), command);
+  switch (outcome) {
+    case CommandOutcome::Accepted:
+      ShowOutcome(dialog, what.acceptedText, false);
+      break;
+    case CommandOutcome::WrongPin:
+      ShowOutcome(dialog, texts::kWrongPin, true);
+      break;
+    case CommandOutcome::Unexpected:
+      ShowOutcome(dialog, texts::kUnexpectedReply, true);
+      break;
+  }
+  modem.Close();
+  return outcome;
+}
+
+}  // namespace tessivo
