@@ -28,3 +28,9 @@ endif()
 # Timing probe used by bench/console_timing.sh.
 add_executable(transact_timing bench/transact_timing.cpp)
 target_link_libraries(transact_timing PRIVATE tessivo_platform tessivo_core)
+
+# Timing probe of the dialog's operations, used by bench/dialog_timing.sh.
+if(TARGET tessivo_dialog AND BUILD_TESTING)
+  add_executable(dialog_timing bench/dialog_timing.cpp tests/support/fake_dialog_host.cpp)
+  target_link_libraries(dialog_timing PRIVATE tessivo_dialog tessivo_platform tessivo_core)
+endif()

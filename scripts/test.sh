@@ -21,3 +21,4 @@ ctest --test-dir "$here/build-asan" -j"$jobs" --output-on-failure
 
 echo "== Timing (measured against expected)"
 "$here/bench/console_timing.sh" "$here/build"
+"$here/bench/dialog_timing.sh" "$here/build"
