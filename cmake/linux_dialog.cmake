@@ -1,9 +1,26 @@
-# Linux: the dialog on Qt 6 Widgets, linked into `tessivo`.
+# Linux: the dialog on Qt 6 Widgets, linked into `tessivo`. Qt is started
+# only on the dialog path, so console mode runs without a display.
+find_package(Qt6 REQUIRED COMPONENTS Widgets)
 include(${CMAKE_CURRENT_LIST_DIR}/dialog_core.cmake)
 
-# Until the Qt window system lands, a start that is not in console form ends.
-target_sources(tessivo PRIVATE app/no_dialog.cpp)
-target_link_libraries(tessivo PRIVATE tessivo_dialog)
+# Icon group 128 has no Windows resources to live in here: its bytes are
+# compiled in.
+set(TESSIVO_ICON ${PROJECT_SOURCE_DIR}/resources/tessivo.ico)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TESSIVO_ICON})
+file(READ ${TESSIVO_ICON} TESSIVO_ICON_HEX HEX)
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," TESSIVO_ICON_BYTES "${TESSIVO_ICON_HEX}")
+configure_file(${PROJECT_SOURCE_DIR}/framework/qt/program_icon.cpp.in
+               ${CMAKE_BINARY_DIR}/generated/program_icon.cpp @ONLY)
+
+add_library(tessivo_qt STATIC
+  framework/qt/qt_window_system.cpp
+  framework/qt/qt_dialog_window.cpp
+  ${CMAKE_BINARY_DIR}/generated/program_icon.cpp
+)
+target_link_libraries(tessivo_qt PUBLIC tessivo_dialog Qt6::Widgets)
+
+target_sources(tessivo PRIVATE ui/dialog_path.cpp)
+target_link_libraries(tessivo PRIVATE tessivo_qt)
 
 if(BUILD_TESTING)
   add_subdirectory(${PROJECT_SOURCE_DIR}/tests/ui ${CMAKE_BINARY_DIR}/tests/ui)

@@ -33,8 +33,11 @@
 #define TESSIVO_DIALOG_FONT_ITALIC 0
 #define TESSIVO_DIALOG_FONT_CHARSET 1
 
-// The maker's notice line and web link. The address is a placeholder under
-// example.org (reserved for documentation) until the project has a page.
+// The maker's notice line and web link. Until the project has a page of its
+// own the address is a placeholder under .test, a top-level domain reserved
+// so that it never belongs to anyone. The link text has no descenders: its
+// 20-pixel font is taller than the 8 dialog units of its control, which cut
+// off the bottom of a "g" or "p".
 #define TESSIVO_NOTICE_TEXT "Tessivo 1.0 - (C) Tessivo-Projekt"
-#define TESSIVO_WEB_LINK_TEXT "tessivo.example.org"
-#define TESSIVO_WEB_ADDRESS "https://tessivo.example.org/"
+#define TESSIVO_WEB_LINK_TEXT "www.tessivo.test"
+#define TESSIVO_WEB_ADDRESS "https://www.tessivo.test/"
