@@ -5,8 +5,11 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(TESSIVO_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TESSIVO_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${TESSIVO_MINGW_TRIPLE}-g++)
+# The posix thread model: GoogleTest needs std::mutex, which the win32 model
+# lacks. Linked with -static, its thread library goes into the program too,
+# so nothing changes for the user.
+set(CMAKE_C_COMPILER ${TESSIVO_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TESSIVO_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TESSIVO_MINGW_TRIPLE}-windres)
 
 # Libraries and headers come from the MinGW sysroot only, never from the

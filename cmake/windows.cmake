@@ -31,7 +31,6 @@ if(BUILD_TESTING AND NOT TARGET GTest::gtest)
   set(TESSIVO_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows tests")
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  # It defines GTest::gtest and GTest::gtest_main itself.
   add_subdirectory(${TESSIVO_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
 endif()

@@ -34,6 +34,9 @@ class Win32SerialDevice : public SerialDevice {
   // GetLastError of a failed CreateFileA, as the user would be told it.
   static PortOpenResult ClassifyOpenError(DWORD error);
 
+  // For tests that read the port's settings back.
+  HANDLE NativeHandle() const { return handle_; }
+
  private:
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
