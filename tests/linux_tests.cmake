@@ -17,3 +17,10 @@ add_executable(console_integration_tests integration/console_test.cpp)
 target_link_libraries(console_integration_tests PRIVATE tessivo_process_support)
 add_dependencies(console_integration_tests tessivo tessivo-modemsim)
 gtest_discover_tests(console_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
+
+# Tessivo.exe of a Windows build, in console form under Wine against the
+# virtual modem. Off unless the program is given.
+set(TESSIVO_WIN_EXE "" CACHE FILEPATH "Tessivo.exe whose console cases run under Wine")
+if(TESSIVO_WIN_EXE)
+  add_subdirectory(win32)
+endif()
