@@ -24,3 +24,13 @@ set(TESSIVO_WIN_EXE "" CACHE FILEPATH "Tessivo.exe whose console cases run under
 if(TESSIVO_WIN_EXE)
   add_subdirectory(win32)
 endif()
+
+# The Qt dialog end to end against the virtual modem, under the offscreen platform.
+if(TARGET tessivo_qt)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  add_executable(dialog_e2e_tests integration/qt_dialog_e2e_test.cpp)
+  target_link_libraries(dialog_e2e_tests PRIVATE tessivo_qt tessivo_platform tessivo_process_support Qt6::Test)
+  add_dependencies(dialog_e2e_tests tessivo-modemsim)
+  gtest_discover_tests(dialog_e2e_tests DISCOVERY_TIMEOUT 30
+    PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endif()

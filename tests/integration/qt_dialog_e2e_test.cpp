@@ -1,0 +1,250 @@
+// The whole dialog end to end on Linux: the Qt window under the offscreen
+// platform, the real serial layer, and the virtual modem on a real
+// pseudo-terminal. A test clicks and types like a user and looks at what the
+// window shows, what went over the wire and which tones sounded.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <cstdlib>
+#include <functional>
+
+#include "framework/qt/qt_window_system.h"
+#include "operations/status_texts.h"
+#include "platform/platform.h"
+#include "resources/resource.h"
+#include "tests/support/process.h"
+#include "tests/support/tone_capture.h"
+#include "ui/sim_unlock_dialog.h"
+
+namespace tessivo::testing {
+namespace {
+
+const QColor kGrey(200, 200, 200);
+const QColor kOrangeRed(200, 90, 50);
+
+// One run of the dialog with virtual modems linked into a port folder.
+class DialogRun {
+ public:
+  DialogRun() : capture_(dir_.path()) {
+    setenv("TESSIVO_PORT_DIR", dir_.path().c_str(), 1);
+    for (const auto& [key, value] : capture_.Environment()) setenv(key.c_str(), value.c_str(), 1);
+    windows_.messageBoxHook = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
+    windows_.urlOpener = [](const QUrl&) {};
+  }
+
+  // A virtual modem as COMn (n from the name).
+  VirtualModem& Modem(const std::string& port, const std::vector<std::string>& options) {
+    modems_.push_back(std::make_unique<VirtualModem>(dir_ / port, options, dir_ / (port + ".log")));
+    EXPECT_TRUE(modems_.back()->running());
+    return *modems_.back();
+  }
+
+  // Runs the dialog; the script sees it once it shows, then it is closed.
+  void Show(const std::function<void(SimUnlockDialog&)>& script) {
+    SimUnlockDialog dialog(HostPlatform(), windows_);
+    windows_.whenShown = [&](QDialog& window) {
+      window.activateWindow();
+      EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+      script(dialog);
+      if (windows_.window() && windows_.window()->isVisible()) {
+        QTest::keyClick(windows_.window(), Qt::Key_Escape);
+      }
+    };
+    EXPECT_EQ(dialog.DoModal(), kIdCancel);
+  }
+
+  std::string Text(int id) {
+    QWidget* w = windows_.control(id);
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text().toStdString();
+    // A multi-line button shows its caption wrapped; the caption itself is
+    // what the window system reports.
+    return windows_.GetControlText(id);
+  }
+  bool Enabled(int id) const { return windows_.control(id)->isEnabled(); }
+  void Click(int id) { QTest::mouseClick(windows_.control(id), Qt::LeftButton); }
+  void TypeInto(int id, const QString& text) {
+    auto* edit = qobject_cast<QLineEdit*>(windows_.control(id));
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+  }
+  void PressEnterIn(int id) { QTest::keyClick(windows_.control(id), Qt::Key_Return); }
+
+  // The status area's background as the screen shows it right now.
+  QColor StatusColour() const {
+    QWidget* status = windows_.control(IDC_STATUS);
+    const QImage screen =
+        QGuiApplication::primaryScreen()->grabWindow(windows_.window()->winId()).toImage();
+    return screen.pixelColor(status->geometry().bottomLeft() + QPoint(4, -4));
+  }
+
+  std::vector<CapturedTone> Tones() const { return capture_.Tones(); }
+
+ private:
+  TempDir dir_;
+  ToneCapture capture_;
+  QtWindowSystem windows_;
+  std::vector<std::unique_ptr<VirtualModem>> modems_;
+};
+
+void ExpectTones(const std::vector<CapturedTone>& tones, std::size_t count, double hz, double ms) {
+  ASSERT_EQ(tones.size(), count);
+  for (const auto& tone : tones) {
+    EXPECT_NEAR(tone.hz, hz, hz * 0.02);
+    EXPECT_NEAR(tone.ms, ms, 1.0);
+  }
+}
+
+TEST(DialogEndToEnd, StartsWithTheSimWaitingForItsPin) {
+  DialogRun run;
+  run.Modem("com3", {});
+  run.Show([&](SimUnlockDialog&) {
+    EXPECT_EQ(run.Text(IDC_PORT), "COM3");
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kPinRequired);
+    EXPECT_EQ(run.StatusColour(), kGrey);
+    EXPECT_TRUE(run.Enabled(IDC_SWITCH));
+    EXPECT_EQ(run.Text(IDC_SWITCH), texts::kSwitchOff);
+  });
+  EXPECT_TRUE(run.Tones().empty());
+}
+
+TEST(DialogEndToEnd, RightPinIsAcceptedWithTheHighTone) {
+  DialogRun run;
+  VirtualModem& modem = run.Modem("com1", {});
+  run.Show([&](SimUnlockDialog&) {
+    run.TypeInto(IDC_PIN, "1234");
+    run.PressEnterIn(IDC_PIN);  // Enter runs "PIN senden"
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kPinAccepted);
+    EXPECT_EQ(run.StatusColour(), kGrey);
+  });
+  ExpectTones(run.Tones(), 1, 3000, 200);
+  EXPECT_NE(modem.BytesIn().find("AT+CPIN=1234\r"), std::string::npos);
+  EXPECT_NE(modem.Output().find("SIM unlocked"), std::string::npos);
+}
+
+struct WrongPinCase {
+  const char* what;
+  const char* cmee;
+  const char* text;
+};
+
+class WrongPin : public ::testing::TestWithParam<WrongPinCase> {};
+
+TEST_P(WrongPin, IsToldInOrangeRedWithTheLowTones) {
+  DialogRun run;
+  run.Modem("com1", {"--cmee", GetParam().cmee});
+  run.Show([&](SimUnlockDialog&) {
+    run.TypeInto(IDC_PIN, "9999");
+    run.Click(IDC_SEND_PIN);
+    EXPECT_EQ(run.Text(IDC_STATUS), GetParam().text);
+    EXPECT_EQ(run.StatusColour(), kOrangeRed);
+  });
+  ExpectTones(run.Tones(), 2, 120, 400);
+}
+
+INSTANTIATE_TEST_SUITE_P(ErrorModes, WrongPin,
+                         ::testing::Values(WrongPinCase{"verbose", "2", texts::kWrongPin},
+                                           WrongPinCase{"numeric", "1", texts::kUnexpectedReply}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+TEST(DialogEndToEnd, OkAfterTheExchangeGaveUpStillCounts) {
+  DialogRun run;
+  run.Modem("com1", {"--echo", "off", "--late-final", "3200"});
+  run.Show([&](SimUnlockDialog&) {
+    run.TypeInto(IDC_PIN, "1234");
+    run.Click(IDC_SEND_PIN);
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kPinAccepted);
+  });
+  ExpectTones(run.Tones(), 1, 3000, 200);
+}
+
+TEST(DialogEndToEnd, SimAskingForItsPukDisablesTheSwitch) {
+  DialogRun run;
+  run.Modem("com1", {"--state", "puk"});
+  run.Show([&](SimUnlockDialog&) {
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kPukRequired);
+    EXPECT_EQ(run.StatusColour(), kOrangeRed);
+    EXPECT_FALSE(run.Enabled(IDC_SWITCH));
+    EXPECT_EQ(run.Text(IDC_SWITCH), texts::kSwitchUnavailable);
+  });
+}
+
+TEST(DialogEndToEnd, PinRequestOffIsSwitchedOnAndTheCaptionTurns) {
+  DialogRun run;
+  VirtualModem& modem = run.Modem("com1", {"--lock", "off"});
+  run.Show([&](SimUnlockDialog& dialog) {
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kPinRequestOff);
+    EXPECT_EQ(run.Text(IDC_SWITCH), texts::kSwitchOn);
+    run.TypeInto(IDC_PIN, "1234");
+    run.Click(IDC_SWITCH);
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kLockSwitchedOn);
+    EXPECT_EQ(run.Text(IDC_SWITCH), texts::kSwitchOff);
+    EXPECT_EQ(dialog.SwitchMode, 2);
+  });
+  EXPECT_NE(modem.BytesIn().find("AT+CLCK=\"SC\",1,\"1234\"\r"), std::string::npos);
+  EXPECT_NE(modem.Output().find("switched on"), std::string::npos);
+  EXPECT_TRUE(run.Tones().empty());
+}
+
+TEST(DialogEndToEnd, SimAlreadyUnlocked) {
+  DialogRun run;
+  run.Modem("com1", {"--state", "ready"});
+  run.Show([&](SimUnlockDialog&) {
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kUnlocked);
+    run.TypeInto(IDC_PIN, "1234");
+    run.Click(IDC_SEND_PIN);  // nothing to unlock: the probe says why, no tone
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kUnlocked);
+  });
+  EXPECT_TRUE(run.Tones().empty());
+}
+
+TEST(DialogEndToEnd, NoSimIsNoModemToTalkTo) {
+  DialogRun run;
+  run.Modem("com1", {"--state", "nosim"});
+  run.Show([&](SimUnlockDialog&) {
+    // Discovery passes a port that answers with an error by.
+    EXPECT_EQ(run.Text(IDC_PORT), texts::kNoPortFound);
+    run.TypeInto(IDC_PORT, "COM1");
+    run.Click(IDC_TEST_MODEM);
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kNoModem);
+  });
+}
+
+TEST(DialogEndToEnd, NoPortAtAll) {
+  DialogRun run;
+  run.Show([&](SimUnlockDialog&) {
+    EXPECT_EQ(run.Text(IDC_PORT), texts::kNoPortFound);
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kPortNotFound);
+    EXPECT_FALSE(run.Enabled(IDC_SWITCH));
+    EXPECT_EQ(run.Text(IDC_SWITCH), texts::kSwitchUnavailable);
+  });
+}
+
+TEST(DialogEndToEnd, TypedPortNameIsNormalised) {
+  DialogRun run;
+  run.Modem("com7", {});
+  run.Show([&](SimUnlockDialog&) {
+    run.TypeInto(IDC_PORT, "port7");
+    run.Click(IDC_TEST_MODEM);
+    EXPECT_EQ(run.Text(IDC_PORT), "COM7");
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kPinRequired);
+  });
+}
+
+}  // namespace
+}  // namespace tessivo::testing
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
