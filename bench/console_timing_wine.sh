@@ -15,6 +15,7 @@ exe=$windows_build/Tessivo.exe
 modemsim=$linux_build/tessivo-modemsim
 runs=3
 
+# shellcheck source=tests/win32/wine_env.sh
 source "$root/tests/win32/wine_env.sh"
 state=$(mktemp -d)
 sim_pid=

@@ -6,6 +6,7 @@
 set -euo pipefail
 set -f  # arguments are split on blanks, never globbed
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/win32/wine_env.sh
 source "$here/wine_env.sh"
 
 state=${1:?state folder}

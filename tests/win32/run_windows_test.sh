@@ -6,6 +6,7 @@
 # written to it, and names it to the program in TESSIVO_TEST_PORT.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/win32/wine_env.sh
 source "$here/wine_env.sh"
 
 loopback=
@@ -19,6 +20,7 @@ shift 2
 wine_env_load "$state"
 
 socat_pid=
+# shellcheck disable=SC2317  # run by the trap
 stop() {
   if [[ -n $socat_pid ]]; then
     kill "$socat_pid" 2>/dev/null || true

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # sets variables for the scripts that source it
 # Sourced by the Wine harness scripts. A harness keeps its state in one
 # folder of the build tree, the same for setup, cases and cleanup:
 #   $state/prefix      path of the Wine prefix (a temporary folder)

@@ -5,6 +5,7 @@
 #   wine_prefix.sh cleanup STATE  stops that prefix's Wine and removes it
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/win32/wine_env.sh
 source "$here/wine_env.sh"
 
 action=${1:?setup or cleanup}
