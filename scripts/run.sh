@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # The main job, with the built-in virtual modem standing in for a USB stick:
-# builds Tessivo, starts the virtual modem as COM1 (SIM waiting for PIN 1234),
-# unlocks it with the console form `tessivo COM1 1234`, and shows what the
-# modem saw. Usage: scripts/run.sh [PIN]
+# builds Tessivo and starts the virtual modem as COM1 (SIM waiting for PIN
+# 1234). With a display, the dialog opens on it (type the PIN, press "PIN
+# senden"); without one, or with --console, the console form
+# `tessivo COM1 1234` unlocks it. Then it shows what the modem saw.
+# Usage: scripts/run.sh [--console] [PIN]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+console=
+if [ "${1:-}" = --console ]; then console=1; shift; fi
+[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || console=1
 pin=${1:-1234}
 "$here/scripts/setup.sh"
 cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -16,6 +21,15 @@ modem=$!
 trap 'kill $modem 2>/dev/null; wait $modem 2>/dev/null; rm -rf "$ports"' EXIT
 for _ in $(seq 100); do [ -s "$ports/modem.log" ] && break; sleep 0.05; done
 export TESSIVO_PORT_DIR=$ports
+
+if [ -z "$console" ]; then
+  echo "\$ tessivo        (the dialog; the virtual modem's PIN is 1234)"
+  "$here/build/tessivo" || true
+  echo
+  echo "The virtual modem reports:"
+  sed 's/^/  /' "$ports/modem.log"
+  exit 0
+fi
 
 echo "\$ tessivo COM1 $pin"
 status=0

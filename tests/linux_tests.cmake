@@ -31,6 +31,6 @@ if(TARGET tessivo_qt)
   add_executable(dialog_e2e_tests integration/qt_dialog_e2e_test.cpp)
   target_link_libraries(dialog_e2e_tests PRIVATE tessivo_qt tessivo_platform tessivo_process_support Qt6::Test)
   add_dependencies(dialog_e2e_tests tessivo-modemsim)
-  gtest_discover_tests(dialog_e2e_tests DISCOVERY_TIMEOUT 30
+  gtest_discover_tests(dialog_e2e_tests DISCOVERY_TIMEOUT 30 DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endif()
