@@ -7,7 +7,7 @@ packages=(
   libasound2-dev
   qt6-base-dev libqt6opengl6-dev fonts-dejavu-core
   g++-mingw-w64-x86-64 wine64 wine
-  xvfb xauth xdotool imagemagick x11-utils
+  xvfb xauth xdotool imagemagick x11-utils socat
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Sets up and runs every test: the Linux build, the same build again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the timing benchmark
-# (printed, not asserted). Any failure or sanitizer report fails the run.
+# Sets up and runs every test: the Windows program cross-built and tested
+# under Wine, the Linux build (with Tessivo.exe's console cases under Wine),
+# the Linux build again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the timing benchmarks (printed, not asserted). Any failure or sanitizer
+# report fails the run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 "$here/scripts/setup.sh"
 
+echo "== Windows build (MinGW-w64), tests under Wine"
+cmake -S "$here" -B "$here/build-win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  -DCMAKE_BUILD_TYPE=Release
+cmake --build "$here/build-win" -j"$jobs"
+ctest --test-dir "$here/build-win" --output-on-failure
+
 echo "== Linux build and tests"
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release \
+  -DTESSIVO_WIN_EXE="$here/build-win/Tessivo.exe"
 cmake --build "$here/build" -j"$jobs"
 ctest --test-dir "$here/build" -j"$jobs" --output-on-failure
 
@@ -21,4 +30,5 @@ ctest --test-dir "$here/build-asan" -j"$jobs" --output-on-failure
 
 echo "== Timing (measured against expected)"
 "$here/bench/console_timing.sh" "$here/build"
+"$here/bench/console_timing_wine.sh" "$here/build" "$here/build-win"
 "$here/bench/dialog_timing.sh" "$here/build"
