@@ -115,7 +115,7 @@ const MessageMapEntry* CDialog::Find(Message message, int controlId) const {
 void CDialog::DispatchClick(int controlId) {
   if (const auto* entry = Find(Message::Click, controlId)) {
     (this->*entry->action)();
-  } else if (controlId == IDCANCEL) {
+  } else if (controlId == kIdCancel) {
     OnCancel();
   }
 }

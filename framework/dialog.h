@@ -23,8 +23,9 @@
 
 namespace tessivo {
 
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
+// The identifiers of the OK and cancel buttons (IDOK, IDCANCEL).
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
 
 class CDialog;
 
@@ -133,7 +134,7 @@ class CDialog {
   // fails the run ends with -1. Derived dialogs call it first.
   virtual bool OnInitDialog();
   virtual void DoDataExchange(CDataExchange&) {}
-  virtual void OnCancel() { EndDialog(IDCANCEL); }
+  virtual void OnCancel() { EndDialog(kIdCancel); }
   virtual const MessageMap& GetMessageMap() const;
 
   // Default handling, for handlers that want it.

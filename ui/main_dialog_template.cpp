@@ -22,10 +22,16 @@ const DialogTemplate& MainDialogTemplate() {
       TESSIVO_DIALOG_FONT_CHARSET,
       TESSIVO_DIALOG_FONT_FACE,
       {
+#define TESSIVO_EDIT "Edit"
+#define TESSIVO_BUTTON "Button"
+#define TESSIVO_STATIC "Static"
 #define TESSIVO_CONTROL(text, id, className, style, x, y, cx, cy) \
   {id, className, text, style, x, y, cx, cy},
 #include "resources/main_dialog_controls.def"
 #undef TESSIVO_CONTROL
+#undef TESSIVO_STATIC
+#undef TESSIVO_BUTTON
+#undef TESSIVO_EDIT
       },
   };
   return kTemplate;

@@ -299,10 +299,10 @@ void QtDialogWindow::End(int code) {
 }
 
 void QtDialogWindow::reject() {
-  dialog_.DispatchClick(IDCANCEL);
+  dialog_.DispatchClick(kIdCancel);
 }
 void QtDialogWindow::accept() {
-  dialog_.DispatchClick(IDOK);
+  dialog_.DispatchClick(kIdOk);
 }
 
 }  // namespace tessivo

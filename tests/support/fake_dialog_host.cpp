@@ -86,7 +86,7 @@ void FakeDialogHost::Type(int id, const std::string& text) {
 }
 
 void FakeDialogHost::Click(int id) {
-  if (id != IDCANCEL || HasControl(IDCANCEL)) {
+  if (id != kIdCancel || HasControl(kIdCancel)) {
     if (!Control(id).enabled) return;
   }
   dialog_->DispatchClick(id);
@@ -104,7 +104,7 @@ void FakeDialogHost::PressEnter() {
       return;
     }
   }
-  Click(IDOK);
+  Click(kIdOk);
 }
 
 void FakeDialogHost::FocusAndSelectAll(int id) {

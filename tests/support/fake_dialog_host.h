@@ -59,8 +59,8 @@ class FakeDialogHost : public WindowSystem {
   void Click(int id);
   // Enter: the focused push button, else the default push button.
   void PressEnter();
-  void PressEscape() { Click(IDCANCEL); }
-  void CloseBox() { dialog_->DispatchClick(IDCANCEL); }
+  void PressEscape() { Click(kIdCancel); }
+  void CloseBox() { dialog_->DispatchClick(kIdCancel); }
   void SetFocus(int id) { focus = id; }
 
   // --- Looking at it.

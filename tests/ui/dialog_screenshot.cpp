@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
       QTest::mouseClick(send, Qt::LeftButton);
     }
     saved = window.grab().save(out, "PNG");
-    dialog.EndDialog(IDCANCEL);
+    dialog.EndDialog(kIdCancel);
   };
   dialog.DoModal();
   if (!saved) std::fprintf(stderr, "could not write %s\n", argv[1]);

@@ -219,7 +219,7 @@ TEST_F(DialogTest, EveryWayOutCancelsWithoutExchange) {
     const char* name;
     void (*leave)(FakeDialogHost&);
   } ways[] = {
-      {"Beenden", [](FakeDialogHost& h) { h.Click(IDCANCEL); }},
+      {"Beenden", [](FakeDialogHost& h) { h.Click(kIdCancel); }},
       {"Esc", [](FakeDialogHost& h) { h.PressEscape(); }},
       {"close box", [](FakeDialogHost& h) { h.CloseBox(); }},
   };
@@ -230,7 +230,7 @@ TEST_F(DialogTest, EveryWayOutCancelsWithoutExchange) {
     host.SetControlText(IDC_PORT, "COM123");  // would fail a fetch
     way.leave(host);
     EXPECT_FALSE(host.running());
-    EXPECT_EQ(host.endCode, IDCANCEL);
+    EXPECT_EQ(host.endCode, kIdCancel);
     EXPECT_TRUE(host.messageBoxes.empty());
   }
 }
@@ -239,7 +239,7 @@ TEST_F(DialogTest, DoModalReturnsTheEndCode) {
   FakeDialogHost host;
   host.whileRunning = [](FakeDialogHost& h) { h.PressEscape(); };
   SimUnlockDialog modal(platform, host);
-  EXPECT_EQ(modal.DoModal(), IDCANCEL);
+  EXPECT_EQ(modal.DoModal(), kIdCancel);
 }
 
 TEST_F(DialogTest, LinkClickOpensTheWebAddress) {

@@ -55,7 +55,7 @@ TEST(QtDialog, ShowsTheTemplateControlsWithTheirTexts) {
         {IDC_PIN, "QLineEdit", ""},
         {IDC_SEND_PIN, "QPushButton", "PIN senden"},
         {IDC_TEST_MODEM, "QPushButton", "Modem testen"},
-        {IDCANCEL, "QPushButton", "Beenden"},
+        {kIdCancel, "QPushButton", "Beenden"},
         {IDC_WEB_LINK, "QLabel", TESSIVO_WEB_LINK_TEXT},
         {IDC_NOTICE, "QLabel", TESSIVO_NOTICE_TEXT},
         {IDC_STATUS, "QLabel", "\nModem gefunden. \nPIN wird erwartet."},
@@ -105,7 +105,7 @@ TEST(QtDialog, TabOrderFollowsTheTemplateNotTheScreen) {
   PlugInModem(driver.platform, "COM1", "SIM PIN");  // the switch is enabled
   driver.Run([](SimUnlockDialog&, QtWindowSystem& w) {
     EXPECT_EQ(QApplication::focusWidget(), w.control(IDC_PORT)) << "first tab stop";
-    const int order[] = {IDC_PIN, IDC_SEND_PIN, IDC_TEST_MODEM, IDCANCEL, IDC_SWITCH, IDC_PORT};
+    const int order[] = {IDC_PIN, IDC_SEND_PIN, IDC_TEST_MODEM, kIdCancel, IDC_SWITCH, IDC_PORT};
     for (int id : order) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       EXPECT_EQ(QApplication::focusWidget(), w.control(id)) << "expected control " << id;
@@ -201,7 +201,7 @@ TEST(QtDialog, EveryWayOutEndsWithCancel) {
     void (*leave)(QtWindowSystem&);
   } ways[] = {
       {"Beenden",
-       [](QtWindowSystem& w) { QTest::mouseClick(w.control(IDCANCEL), Qt::LeftButton); }},
+       [](QtWindowSystem& w) { QTest::mouseClick(w.control(kIdCancel), Qt::LeftButton); }},
       {"Esc", [](QtWindowSystem& w) { QTest::keyClick(w.control(IDC_PIN), Qt::Key_Escape); }},
       {"close box", [](QtWindowSystem& w) { w.window()->close(); }},
   };
@@ -212,7 +212,7 @@ TEST(QtDialog, EveryWayOutEndsWithCancel) {
       d.ShowFields();
       way.leave(w);
     });
-    EXPECT_EQ(code, IDCANCEL) << way.name;
+    EXPECT_EQ(code, kIdCancel) << way.name;
     EXPECT_TRUE(driver.messageBoxes.empty()) << way.name << ": cancel exchanges no data";
   }
 }

@@ -1,0 +1,56 @@
+#!/bin/bash
+# Runs the dialog test driver (or any Win32 program that drives Tessivo.exe)
+# under Wine on a virtual X display, with the virtual modem on COM1.
+#   run_dialog_tests.sh STATE MODEMSIM TESSIVO.exe DRIVER.exe [DRIVER ARGS...]
+# STATE is a scratch folder. MODEMSIM options can be given in the
+# environment as TESSIVO_MODEMSIM_OPTIONS (default: a SIM waiting for 1234).
+# The driver finds the program through TESSIVO_EXE (a Windows path).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+harness=$here/..
+source "$harness/wine_env.sh"
+
+state=${1:?state folder}
+modemsim=${2:?tessivo-modemsim}
+program=${3:?Tessivo.exe}
+driver=${4:?driver}
+shift 4
+mkdir -p "$state"
+
+xvfb_pid=
+sim_pid=
+stop() {
+  [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  "$harness/wine_prefix.sh" cleanup "$state" || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  return 0
+}
+trap stop EXIT
+
+# A display of our own; Xvfb picks a free number and tells it.
+rm -f "$state/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$state/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [[ -s $state/display ]] && break
+  sleep 0.1
+done
+export DISPLAY=:$(cat "$state/display")
+
+"$harness/wine_prefix.sh" setup "$state" >/dev/null
+wine_env_load "$state"
+# Verdana is not installed here: let Wine take DejaVu Sans, as Qt does.
+"$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Verdana /t REG_SZ \
+  /d "DejaVu Sans" /f </dev/null >/dev/null 2>&1
+
+# shellcheck disable=SC2086
+"$modemsim" --link "$ports/com1" ${TESSIVO_MODEMSIM_OPTIONS:-} >"$state/modemsim.log" 2>&1 &
+sim_pid=$!
+wait_for_path "$ports/com1"
+
+TESSIVO_EXE=$("$WINE" winepath -w "$program" 2>/dev/null | tr -d '\r')
+export TESSIVO_EXE
+status=0
+"$WINE" "$driver" "$@" </dev/null >"$state/driver.log" 2>&1 || status=$?
+cat "$state/driver.log"
+exit "$status"
