@@ -36,11 +36,10 @@ struct DialogTemplate {
 // there is none. Defined by the user-interface room, next to the resources.
 const DialogTemplate* FindDialogTemplate(int id);
 
-// The window styles the framework and its window systems look at.
+// The window styles the window systems without a dialog manager look at
+// (left-aligned text, SS_LEFT, is the absence of the others).
 namespace style {
 constexpr std::uint32_t kTabStop = 0x00010000;   // WS_TABSTOP
-constexpr std::uint32_t kGroup = 0x00020000;     // WS_GROUP
-constexpr std::uint32_t kDisabled = 0x08000000;  // WS_DISABLED
 constexpr std::uint32_t kBorder = 0x00800000;    // WS_BORDER
 // Buttons: the low nibble is the type.
 constexpr std::uint32_t kButtonTypeMask = 0x0000000F;
@@ -48,14 +47,11 @@ constexpr std::uint32_t kDefPushButton = 0x00000001;  // BS_DEFPUSHBUTTON
 constexpr std::uint32_t kMultiline = 0x00002000;      // BS_MULTILINE
 // Statics: the low five bits are the type.
 constexpr std::uint32_t kStaticTypeMask = 0x0000001F;
-constexpr std::uint32_t kStaticLeft = 0x00000000;    // SS_LEFT
 constexpr std::uint32_t kStaticCenter = 0x00000001;  // SS_CENTER
 constexpr std::uint32_t kStaticRight = 0x00000002;   // SS_RIGHT
 constexpr std::uint32_t kStaticNotify = 0x00000100;  // SS_NOTIFY
 constexpr std::uint32_t kCenterImage = 0x00000200;   // SS_CENTERIMAGE
 constexpr std::uint32_t kSunken = 0x00001000;        // SS_SUNKEN
-// Edits.
-constexpr std::uint32_t kAutoHScroll = 0x00000080;  // ES_AUTOHSCROLL
 }  // namespace style
 
 }  // namespace tessivo
