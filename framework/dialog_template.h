@@ -39,8 +39,8 @@ const DialogTemplate* FindDialogTemplate(int id);
 // The window styles the window systems without a dialog manager look at
 // (left-aligned text, SS_LEFT, is the absence of the others).
 namespace style {
-constexpr std::uint32_t kTabStop = 0x00010000;   // WS_TABSTOP
-constexpr std::uint32_t kBorder = 0x00800000;    // WS_BORDER
+constexpr std::uint32_t kTabStop = 0x00010000;  // WS_TABSTOP
+constexpr std::uint32_t kBorder = 0x00800000;   // WS_BORDER
 // Buttons: the low nibble is the type.
 constexpr std::uint32_t kButtonTypeMask = 0x0000000F;
 constexpr std::uint32_t kDefPushButton = 0x00000001;  // BS_DEFPUSHBUTTON
