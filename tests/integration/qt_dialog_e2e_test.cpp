@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -60,14 +59,9 @@ class DialogRun {
     EXPECT_EQ(dialog.DoModal(), kIdCancel);
   }
 
-  std::string Text(int id) {
-    QWidget* w = windows_.control(id);
-    if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text().toStdString();
-    // A multi-line button shows its caption wrapped; the caption itself is
-    // what the window system reports.
-    return windows_.GetControlText(id);
-  }
+  // What a control shows, as Windows-1252 bytes (a multi-line button shows
+  // its caption wrapped; the caption itself is what the window system holds).
+  std::string Text(int id) { return windows_.GetControlText(id); }
   bool Enabled(int id) const { return windows_.control(id)->isEnabled(); }
   void Click(int id) { QTest::mouseClick(windows_.control(id), Qt::LeftButton); }
   void TypeInto(int id, const QString& text) {
@@ -78,8 +72,10 @@ class DialogRun {
   }
   void PressEnterIn(int id) { QTest::keyClick(windows_.control(id), Qt::Key_Return); }
 
-  // The status area's background as the screen shows it right now.
+  // The status area's background once pending paints are done, as the
+  // screen shows it.
   QColor StatusColour() const {
+    QTest::qWait(50);
     QWidget* status = windows_.control(IDC_STATUS);
     const QImage screen =
         QGuiApplication::primaryScreen()->grabWindow(windows_.window()->winId()).toImage();
@@ -135,6 +131,10 @@ struct WrongPinCase {
   const char* cmee;
   const char* text;
 };
+
+void PrintTo(const WrongPinCase& c, std::ostream* out) {
+  *out << c.what;
+}
 
 class WrongPin : public ::testing::TestWithParam<WrongPinCase> {};
 
