@@ -1,5 +1,5 @@
-// Stand-in for builds without the dialog: a start that is not in console form
-// simply ends.
+// Stand-in for the dialog path in the unit tests of the application object:
+// a start that is not in console form simply ends there.
 #include "app/sim_unlock_app.h"
 
 namespace tessivo {

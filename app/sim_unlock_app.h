@@ -15,8 +15,8 @@ class SimUnlockApp : public CWinApp {
   bool InitInstance() override;
 };
 
-// The dialog path, provided by the user-interface room; a build without a
-// dialog links the stub that simply returns.
+// The dialog path, provided by the user-interface room (ui/dialog_path.cpp);
+// the unit tests link a stand-in that simply returns.
 void RunDialogPath(Platform& platform);
 
 }  // namespace tessivo

@@ -14,23 +14,17 @@ target_link_libraries(tessivo_platform PUBLIC tessivo_core PRIVATE PkgConfig::AL
 add_executable(tessivo platform/posix/main.cpp)
 target_link_libraries(tessivo PRIVATE tessivo_platform tessivo_core)
 
-# The dialog (Qt Widgets) links into `tessivo` when its rooms are present;
-# without it a start that is not in console form simply ends.
-include(${CMAKE_CURRENT_LIST_DIR}/linux_dialog.cmake OPTIONAL RESULT_VARIABLE TESSIVO_HAS_DIALOG)
-if(NOT TESSIVO_HAS_DIALOG)
-  target_sources(tessivo PRIVATE app/no_dialog.cpp)
-endif()
+# The dialog, on Qt Widgets.
+include(${CMAKE_CURRENT_LIST_DIR}/linux_dialog.cmake)
 
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tools/modemsim/CMakeLists.txt)
-  add_subdirectory(tools/modemsim)
-endif()
+add_subdirectory(tools/modemsim)
 
 # Timing probe used by bench/console_timing.sh.
 add_executable(transact_timing bench/transact_timing.cpp)
 target_link_libraries(transact_timing PRIVATE tessivo_platform tessivo_core)
 
 # Timing probe of the dialog's operations, used by bench/dialog_timing.sh.
-if(TARGET tessivo_dialog AND BUILD_TESTING)
+if(BUILD_TESTING)
   add_executable(dialog_timing bench/dialog_timing.cpp tests/support/fake_dialog_host.cpp)
   target_link_libraries(dialog_timing PRIVATE tessivo_dialog tessivo_platform tessivo_core)
 endif()

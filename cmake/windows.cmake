@@ -20,10 +20,7 @@ add_executable(tessivo_exe WIN32 platform/win32/main.cpp)
 set_target_properties(tessivo_exe PROPERTIES OUTPUT_NAME Tessivo)
 target_link_libraries(tessivo_exe PRIVATE tessivo_platform tessivo_core)
 
-include(${CMAKE_CURRENT_LIST_DIR}/windows_dialog.cmake OPTIONAL RESULT_VARIABLE TESSIVO_HAS_DIALOG)
-if(NOT TESSIVO_HAS_DIALOG)
-  target_sources(tessivo_exe PRIVATE app/no_dialog.cpp)
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/windows_dialog.cmake)
 
 # Debian's GoogleTest libraries are built for Linux; the Windows tests build
 # it from the sources Debian ships beside them.
