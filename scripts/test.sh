@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up and runs every test: the Windows program cross-built and tested
-# under Wine, the Linux build (with Tessivo.exe's console cases under Wine),
+# Sets up and runs every test: the Linux build (with Tessivo.exe's console
+# cases under Wine), the Windows program cross-built and tested under Wine,
 # the Linux build again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and the timing benchmarks (printed, not asserted). Any failure or sanitizer
 # report fails the run.
@@ -9,17 +9,23 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 "$here/scripts/setup.sh"
 
-echo "== Windows build (MinGW-w64), tests under Wine"
-cmake -S "$here" -B "$here/build-win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release
-cmake --build "$here/build-win" -j"$jobs"
-ctest --test-dir "$here/build-win" --output-on-failure
-
-echo "== Linux build and tests"
+# The Linux build comes first: the Windows dialog tests drive Tessivo.exe
+# against its virtual modem, and its own tests run Tessivo.exe's console form.
+echo "== Linux build"
 cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release \
   -DTESSIVO_WIN_EXE="$here/build-win/Tessivo.exe"
 cmake --build "$here/build" -j"$jobs"
+
+echo "== Windows build (MinGW-w64)"
+cmake -S "$here" -B "$here/build-win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DTESSIVO_MODEMSIM="$here/build/tessivo-modemsim"
+cmake --build "$here/build-win" -j"$jobs"
+
+echo "== Linux tests (with Tessivo.exe's console form under Wine)"
 ctest --test-dir "$here/build" -j"$jobs" --output-on-failure
+
+echo "== Windows tests under Wine"
+ctest --test-dir "$here/build-win" -j"$jobs" --output-on-failure
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
