@@ -30,9 +30,9 @@ PortOpenResult Win32SerialDevice::ClassifyOpenError(DWORD error) {
     case ERROR_ACCESS_DENIED:
       return PortOpenResult::Busy;
     default:
-      // Wine refuses a port that another process holds with
-      // ERROR_SHARING_VIOLATION where Windows says ERROR_ACCESS_DENIED, so
-      // under Wine a held port is reported as faulty, not busy.
+      // Any other refusal. (A port another program holds is refused by
+      // Windows with ERROR_ACCESS_DENIED; Wine does not check sharing on
+      // serial devices and simply opens it a second time.)
       return PortOpenResult::Faulty;
   }
 }
