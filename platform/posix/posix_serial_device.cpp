@@ -51,9 +51,9 @@ WaitResult WaitFor(int fd, short events, const Deadline& deadline) {
 }  // namespace
 
 PosixSerialDevice::~PosixSerialDevice() {
-  // The owner closes the port; this only guards the process against a leaked
-  // descriptor if an owner ever forgets.
-  if (fd_ >= 0) ::close(fd_);
+  // The owner closes the port; this only keeps a forgotten one from staying
+  // locked for the rest of the process.
+  Close();
 }
 
 PortOpenResult PosixSerialDevice::ClassifyOpenError(int error) {
@@ -120,18 +120,22 @@ std::size_t PosixSerialDevice::Read(char* buffer, std::size_t n) {
     return 0;
   }
   std::size_t got = 0;
+  bool pollSaidReady = false;
   while (got < n) {
     const ssize_t r = ::read(fd_, buffer + got, n - got);
     if (r > 0) {
       got += static_cast<std::size_t>(r);
+      pollSaidReady = false;
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
     // A raw tty answers "nothing yet" with 0 (VMIN 0) or EAGAIN; poll then
-    // tells waiting data from a hang-up.
-    if (r == 0 || errno == EAGAIN) {
+    // tells waiting data from a hang-up. Nothing right after poll said
+    // "readable" is an end of file: waiting for more would only spin.
+    if ((r == 0 && !pollSaidReady) || (r < 0 && errno == EAGAIN)) {
       const WaitResult wait = WaitFor(fd_, POLLIN, deadline);
-      if (wait == WaitResult::Ready) continue;
+      pollSaidReady = wait == WaitResult::Ready;
+      if (pollSaidReady) continue;
       if (wait == WaitResult::HungUp) SleepUntil(deadline);
       break;
     }

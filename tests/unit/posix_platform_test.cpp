@@ -205,27 +205,41 @@ TEST_F(PtyPort, MissingPortIsNotFound) {
   EXPECT_EQ(device.Open("LPT1"), PortOpenResult::NotFound);
 }
 
-TEST_F(PtyPort, HungUpDeviceWaitsOutTheTimeOutWithoutSpinning) {
-  PosixSerialDevice device;
-  ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
-  close(master_);  // the modem vanishes
-  master_ = -1;
-  rusage before{};
-  getrusage(RUSAGE_SELF, &before);
-  const auto start = steady_clock::now();
-  char buf[100];
-  EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
-  EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
-  const long took = ElapsedMs(start);
-  rusage after{};
-  getrusage(RUSAGE_SELF, &after);
-  const long cpuMs = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000 +
-                     (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1000 +
-                     (after.ru_stime.tv_sec - before.ru_stime.tv_sec) * 1000 +
-                     (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1000;
-  EXPECT_GE(took, 200);
-  EXPECT_LT(cpuMs, 50);
-  device.Close();
+// Devices that have nothing more to give must still take their 100 ms per
+// read, and without burning the CPU meanwhile: a modem whose far end hung up,
+// and a device that reports end of file while poll calls it readable.
+TEST_F(PtyPort, DeadDevicesWaitOutTheTimeOutWithoutSpinning) {
+  ASSERT_EQ(symlink("/dev/null", (dir_ + "/com2").c_str()), 0);
+  const struct {
+    const char* what;
+    const char* port;
+  } cases[] = {{"end of file", "COM2"}, {"hung up", "COM1"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PosixSerialDevice device;
+    ASSERT_EQ(device.Open(c.port), PortOpenResult::Opened);
+    if (std::string(c.port) == "COM1") {
+      close(master_);  // the modem vanishes
+      master_ = -1;
+    }
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = steady_clock::now();
+    char buf[100];
+    EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
+    EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
+    const long took = ElapsedMs(start);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    const long cpuMs = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000 +
+                       (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1000 +
+                       (after.ru_stime.tv_sec - before.ru_stime.tv_sec) * 1000 +
+                       (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1000;
+    EXPECT_GE(took, 200);
+    EXPECT_LT(cpuMs, 50);
+    device.Close();
+  }
+  unlink((dir_ + "/com2").c_str());
 }
 
 }  // namespace
