@@ -37,7 +37,10 @@ std::vector<short> SineSamples(unsigned hz, unsigned ms) {
 bool PlayOnAlsa(unsigned hz, unsigned ms) {
   snd_lib_error_set_handler(SilentAlsaErrors);
   snd_pcm_t* pcm = nullptr;
-  if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) return false;
+  // Opened without blocking: a sound card that another program holds must
+  // not stall the PIN submission; the tone then falls back. Playing blocks.
+  if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return false;
+  snd_pcm_nonblock(pcm, 0);
   if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRate,
                          1, kPcLatencyUs) < 0) {
     snd_pcm_close(pcm);
