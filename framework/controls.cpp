@@ -25,8 +25,11 @@ std::string CWnd::GetWindowText() const {
   return windows_ ? windows_->GetControlText(id_) : std::string();
 }
 
+// A font whose creation failed has no handle; handing that on would make a
+// Windows control fall back to the system font, so the control keeps the
+// template font instead.
 void CWnd::SetFont(const CFont& font, bool redraw) {
-  if (windows_) windows_->SetControlFont(id_, font.handle(), redraw);
+  if (windows_ && font.handle()) windows_->SetControlFont(id_, font.handle(), redraw);
 }
 
 void CGdiObject::DeleteObject() {

@@ -33,6 +33,7 @@ struct FakeControl {
   bool enabled = true;
   int limit = 0;       // typing limit; 0 = the system's default
   GdiObject font = 0;  // 0 = the template font
+  int fontChanges = 0;
   bool IsEdit() const { return source.className == "Edit"; }
   bool IsPushButton() const { return source.className == "Button"; }
 };
@@ -108,7 +109,10 @@ class FakeDialogHost : public WindowSystem {
   bool IsControlEnabled(int id) override { return Control(id).enabled; }
   void LimitText(int id, int maxChars) override { Control(id).limit = maxChars; }
   void FocusAndSelectAll(int id) override;
-  void SetControlFont(int id, GdiObject font, bool) override { Control(id).font = font; }
+  void SetControlFont(int id, GdiObject font, bool) override {
+    Control(id).font = font;
+    ++Control(id).fontChanges;
+  }
   void SetIcon(IconHandle icon, bool big) override { iconsSet.emplace_back(icon, big); }
   void UpdateWindow() override;
   void MessageBox(const std::string& text) override { messageBoxes.push_back(text); }

@@ -210,7 +210,8 @@ TEST_F(DialogTest, AFailedFontLeavesTheTemplateFont) {
   auto& host = ui.host;
   auto* dialog = &ui.dialog;
   EXPECT_EQ(dialog->statusFont.handle(), 0u);
-  EXPECT_EQ(host.Control(IDC_STATUS).font, 0u);
+  EXPECT_EQ(host.Control(IDC_STATUS).fontChanges, 0) << "no font handed to the control";
+  EXPECT_EQ(host.Control(IDC_WEB_LINK).fontChanges, 0);
   EXPECT_TRUE(host.messageBoxes.empty()) << "not reported";
 }
 
