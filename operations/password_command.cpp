@@ -64,6 +64,7 @@ std::optional<CommandOutcome> RunPasswordCommand(SimUnlockDialog& dialog,
   switch (outcome) {
     case CommandOutcome::Accepted:
       ShowOutcome(dialog, what.acceptedText, false);
+      if (what.onAccepted) what.onAccepted(dialog);
       break;
     case CommandOutcome::WrongPin:
       ShowOutcome(dialog, texts::kWrongPin, true);

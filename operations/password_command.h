@@ -19,6 +19,8 @@ struct PasswordCommand {
   std::string (*formatCommand)(const std::string& pin);
   unsigned lateReplyWaitMs;  // before collecting the rest
   const char* acceptedText;
+  // What else an accepted command changes, while the port is still open.
+  void (*onAccepted)(SimUnlockDialog& dialog);
 };
 
 // Runs the frame; returns the outcome, or nothing when the command was never

@@ -13,9 +13,15 @@ constexpr unsigned kLockLateReplyWaitMs = 800;
 constexpr int32_t kSwitchWillEnable = 1;
 constexpr int32_t kSwitchWillDisable = 2;
 
-void SwitchAccepted(SimUnlockDialog& dialog, const char* caption, int32_t nextMode) {
-  dialog.switchButton.SetWindowText(caption);
-  dialog.SwitchMode = nextMode;
+// An accepted switch turns the caption and what the next press does.
+void NowWillDisable(SimUnlockDialog& dialog) {
+  dialog.switchButton.SetWindowText(texts::kSwitchOff);
+  dialog.SwitchMode = kSwitchWillDisable;
+}
+
+void NowWillEnable(SimUnlockDialog& dialog) {
+  dialog.switchButton.SetWindowText(texts::kSwitchOn);
+  dialog.SwitchMode = kSwitchWillEnable;
 }
 
 }  // namespace
@@ -31,23 +37,19 @@ void SimUnlockDialog::TogglePinRequest() {
 }
 
 void SimUnlockDialog::EnablePinRequest() {
-  const auto outcome = RunPasswordCommand(*this, {{ProbeResult::PinRequestOff},
-                                                  EnableLockCommand,
-                                                  kLockLateReplyWaitMs,
-                                                  texts::kLockSwitchedOn});
-  if (outcome == CommandOutcome::Accepted) {
-    SwitchAccepted(*this, texts::kSwitchOff, kSwitchWillDisable);
-  }
+  RunPasswordCommand(*this, {{ProbeResult::PinRequestOff},
+                             EnableLockCommand,
+                             kLockLateReplyWaitMs,
+                             texts::kLockSwitchedOn,
+                             NowWillDisable});
 }
 
 void SimUnlockDialog::DisablePinRequest() {
-  const auto outcome = RunPasswordCommand(*this, {{ProbeResult::PinRequired, ProbeResult::Unlocked},
-                                                  DisableLockCommand,
-                                                  kLockLateReplyWaitMs,
-                                                  texts::kLockSwitchedOff});
-  if (outcome == CommandOutcome::Accepted) {
-    SwitchAccepted(*this, texts::kSwitchOn, kSwitchWillEnable);
-  }
+  RunPasswordCommand(*this, {{ProbeResult::PinRequired, ProbeResult::Unlocked},
+                             DisableLockCommand,
+                             kLockLateReplyWaitMs,
+                             texts::kLockSwitchedOff,
+                             NowWillEnable});
 }
 
 }  // namespace tessivo

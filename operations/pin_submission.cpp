@@ -15,7 +15,8 @@ constexpr unsigned kPinLateReplyWaitMs = 500;
 
 void SimUnlockDialog::SendPin() {
   const auto outcome = RunPasswordCommand(
-      *this, {{ProbeResult::PinRequired}, PinCommand, kPinLateReplyWaitMs, texts::kPinAccepted});
+      *this,
+      {{ProbeResult::PinRequired}, PinCommand, kPinLateReplyWaitMs, texts::kPinAccepted, nullptr});
   // No signal when nothing was sent: the status area explains that case.
   if (!outcome) return;
   if (*outcome == CommandOutcome::Accepted) {
