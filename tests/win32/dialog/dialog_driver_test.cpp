@@ -5,7 +5,6 @@
 // on purpose: they check what the resource compiler made of the sources.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "tests/win32/dialog/remote_dialog.h"
@@ -14,13 +13,6 @@
 namespace tessivo::win32test {
 namespace {
 
-std::string ProgramPath() {
-  const char* path = std::getenv("TESSIVO_EXE");
-  return path ? path : "Tessivo.exe";
-}
-
-const Colour kGrey{200, 200, 200};
-const Colour kOrangeRed{200, 90, 50};
 const Colour kDarkBlue{0, 43, 127};
 
 TEST(DialogResources, Template102IsTheDialogOfTheTables) {

@@ -1,5 +1,6 @@
 #include "tests/win32/dialog/remote_dialog.h"
 
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -30,6 +31,11 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM parameter) {
 }
 
 }  // namespace
+
+std::string ProgramPath() {
+  const char* path = std::getenv("TESSIVO_EXE");
+  return path ? path : "Tessivo.exe";
+}
 
 std::string Describe(const Colour& colour) {
   return "(" + std::to_string(colour.red) + "," + std::to_string(colour.green) + "," +

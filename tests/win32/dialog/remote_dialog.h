@@ -22,6 +22,13 @@ struct Colour {
 };
 std::string Describe(const Colour& colour);
 
+// The status area's backgrounds: grey for news, orange-red for trouble.
+inline const Colour kGrey{200, 200, 200};
+inline const Colour kOrangeRed{200, 90, 50};
+
+// Tessivo.exe as run_dialog_tests.sh hands it over (TESSIVO_EXE).
+std::string ProgramPath();
+
 class RemoteDialog {
  public:
   // Starts `program` (a Windows path) with `arguments` and waits until its

@@ -39,6 +39,27 @@ export DISPLAY=:$(cat "$state/display")
 
 "$harness/wine_prefix.sh" setup "$state" >/dev/null
 wine_env_load "$state"
+# Only COM1, where the virtual modem goes, is a port here. Wine gives the
+# host's serial devices (/dev/ttyS0, which opens for root) the first free COM
+# numbers, and a mapped port without a device behind it still opens; either
+# would be the dialog's discovery fall-back for a silent port. Wine skips a
+# port whose dosdevices link it cannot write, so a folder in place of each of
+# COM2-COM20 (all that discovery tries) keeps them unopenable once Wine
+# starts again.
+for n in $(seq 2 20); do
+  rm -rf "$WINEPREFIX/dosdevices/com$n"
+  mkdir "$WINEPREFIX/dosdevices/com$n"
+done
+"$WINESERVER" -k || true
+"$WINESERVER" -w
+"$WINESERVER" -p60 </dev/null >/dev/null 2>&1
+"$WINE" cmd /c exit </dev/null >/dev/null 2>&1
+for n in $(seq 2 20); do
+  if [[ -L $WINEPREFIX/dosdevices/com$n ]]; then
+    echo "Wine linked COM$n to $(readlink "$WINEPREFIX/dosdevices/com$n") again" >&2
+    exit 1
+  fi
+done
 # Verdana is not installed here: let Wine take DejaVu Sans, as Qt does.
 "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Verdana /t REG_SZ \
   /d "DejaVu Sans" /f </dev/null >/dev/null 2>&1
