@@ -33,13 +33,7 @@ stop() {
 }
 trap stop EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$state/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $state/display ]] && break
-  sleep 0.1
-done
-export DISPLAY=:$(cat "$state/display")
+start_xvfb "$state"
 
 "$harness/wine_prefix.sh" setup "$state/wine" >/dev/null
 wine_env_load "$state/wine"

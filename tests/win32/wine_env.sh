@@ -47,3 +47,19 @@ now_ms() {
   ns=$(date +%s%N)
   echo $((ns / 1000000))
 }
+
+# A virtual display of our own for Wine's windows: Xvfb picks a free number
+# and writes it to FOLDER/display. Sets xvfb_pid (the caller stops it) and
+# exports DISPLAY.
+start_xvfb() {
+  local i
+  rm -f "$1/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for ((i = 0; i < 100; i++)); do
+    [[ -s $1/display ]] && break
+    sleep 0.1
+  done
+  DISPLAY=:$(cat "$1/display")
+  export DISPLAY
+}

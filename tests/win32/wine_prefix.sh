@@ -30,11 +30,17 @@ case $action in
     WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tessivo-wine.XXXXXX")
     export WINEPREFIX
     echo "$WINEPREFIX" >"$state/prefix"
-    trap 'stop_prefix' EXIT
+    # On a failure, say why before the state goes: the log is in it.
+    trap 'status=$?; if [[ $status -ne 0 ]]; then
+            echo "Wine prefix setup failed (status $status); its log:" >&2
+            tail -n 40 "$state/wineboot.log" >&2 2>/dev/null || true
+          fi; stop_prefix' EXIT
 
     # Wine's own processes outlive this script: keep them off our output,
-    # or CTest would wait for them to close it.
-    "$WINE" wineboot -i </dev/null >"$state/wineboot.log" 2>&1
+    # or CTest would wait for them to close it. A first boot that fails on a
+    # busy machine gets one more try.
+    "$WINE" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 ||
+      { "$WINESERVER" -k 2>/dev/null || true; "$WINE" wineboot -i </dev/null >>"$state/wineboot.log" 2>&1; }
     for n in "${TESSIVO_WINE_PORTS[@]}"; do
       "$WINE" reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$state/ports/com$n" /f \
         </dev/null >>"$state/wineboot.log" 2>&1
