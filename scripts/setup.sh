@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev
   libasound2-dev
   qt6-base-dev libqt6opengl6-dev fonts-dejavu-core
-  g++-mingw-w64-x86-64 wine64 wine
+  g++-mingw-w64-x86-64 wine64 wine fonts-wine
   xvfb xauth xdotool imagemagick x11-utils socat
 )
 missing=()
@@ -18,4 +18,4 @@ sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "Installing: ${missing[*]}"
 $sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
