@@ -49,8 +49,6 @@ class ModemPort {
   // when nothing came.
   ReplyText CollectMore();
 
-  bool IsOpen() const { return open_; }
-
   // The longest command that fits the staging buffer with its CR and NUL.
   static constexpr std::size_t kMaxCommandLength = 102;
 
