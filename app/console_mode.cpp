@@ -20,7 +20,7 @@ bool SubmitPin(Platform& platform, const std::string& port, const std::string& p
   reply += modem.CollectMore();
   modem.Close();
 
-  return Contains(WithoutEcho(ToLower1252(reply), command), "ok");
+  return IsAccepted(ToLower1252(reply), command);
 }
 
 }  // namespace

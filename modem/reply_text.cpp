@@ -13,4 +13,9 @@ std::string WithoutEcho(const std::string& lowerReply, const std::string& comman
   return reply;
 }
 
+bool IsAccepted(const std::string& lowerReply, const std::string& command) {
+  const std::string reply = WithoutEcho(lowerReply, command);
+  return Contains(reply, "ok") && !Contains(reply, "error");
+}
+
 }  // namespace tessivo

@@ -24,4 +24,11 @@ inline bool Contains(const std::string& lowerReply, const char* word) {
 // echoed password ("1ok2") can never pass for the modem's own "OK".
 std::string WithoutEcho(const std::string& lowerReply, const std::string& command);
 
+// Whether a password command's lower-cased reply says the modem took it:
+// "ok" and no "error" once the echo is gone. An error text that happens to
+// hold the letters ("broken", "token"), an "O" and "K" joined around a
+// dropped NUL after an ERROR, or a second echo of a password "okok" before
+// the error must never pass for the modem's own OK.
+bool IsAccepted(const std::string& lowerReply, const std::string& command);
+
 }  // namespace tessivo

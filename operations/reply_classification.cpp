@@ -28,8 +28,8 @@ ProbeResult ClassifyPinQueryReply(const std::string& lowerReply) {
 }
 
 CommandOutcome ClassifyCommandReply(const std::string& lowerReply, const std::string& command) {
+  if (IsAccepted(lowerReply, command)) return CommandOutcome::Accepted;
   const std::string reply = WithoutEcho(lowerReply, command);
-  if (Contains(reply, "ok")) return CommandOutcome::Accepted;
   if (Contains(reply, "error") && Contains(reply, "incorrect")) return CommandOutcome::WrongPin;
   return CommandOutcome::Unexpected;
 }

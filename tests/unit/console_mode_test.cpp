@@ -47,6 +47,10 @@ const Case kCases[] = {
     {"echoed 1ok2 rejected", "1ok2", "\r\n+CME ERROR: 16\r\n", 0, true, false},
     {"echoed okok rejected", "okok", "\r\nERROR\r\n", 0, true, false},
     {"echoed okok accepted", "okok", "\r\nOK\r\n", 0, true, true},
+    // Error replies holding the letters "ok" are no acceptance.
+    {"error text holding ok", "1234", "\r\n+CME ERROR: SIM broken\r\n", 0, true, false},
+    {"Token ERROR", "1234", "\r\nToken ERROR\r\n", 0, true, false},
+    {"OK joined after an ERROR", "1234", "\r\nERROR\r\nOK", 0, true, false},
 };
 
 TEST(ConsoleMode, OutcomeAndSignal) {

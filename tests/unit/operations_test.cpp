@@ -99,6 +99,13 @@ TEST(ReplyClassification, PasswordCommands) {
        CommandOutcome::Unexpected},
       {"at+clck=\"sc\",1,\"okok\"\r\r\nok\r\n", "at+clck=\"sc\",1,\"okok\"",
        CommandOutcome::Accepted},
+      // Error replies that hold "ok" somewhere are never acceptance.
+      {"at+cpin=1234\r\r\n+cme error: sim broken\r\n", "at+cpin=1234", CommandOutcome::Unexpected},
+      {"\r\ntoken error\r\n", "at+cpin=1234", CommandOutcome::Unexpected},
+      {"\r\nerror\r\nok", "at+cpin=1234", CommandOutcome::Unexpected},  // O, NUL, K joined
+      {"at+cpin=okok\rat+cpin=okok\r\r\n+cme error: incorrect password\r\n", "at+cpin=okok",
+       CommandOutcome::WrongPin},
+      {"\r\nok\r\n\r\nerror\r\n", "at+cpin=1234", CommandOutcome::Unexpected},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ClassifyCommandReply(c.reply, c.command), c.outcome) << c.reply;
