@@ -1,0 +1,88 @@
+// The console-form test on the whole command line, as GetCommandLineA gives
+// it. Checked against a second reading of the same rules (split at every
+// space) and against what must not change the outcome: white space at the
+// end, letter case, and a program path put in front of a console form.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "fuzz/property.h"
+#include "text/cp1252.h"
+
+namespace tessivo {
+namespace {
+
+bool IsWhiteSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string Trimmed(const std::string& text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsWhiteSpace(text[begin])) ++begin;
+  while (end > begin && IsWhiteSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// The rules read another way: the words between single spaces, the PIN the
+// last of them and the port the one before it. The line needs two spaces,
+// and the earlier one must not be its first character.
+std::optional<ConsoleArguments> Reference(const std::string& commandLine) {
+  std::string line = commandLine;
+  while (!line.empty() && IsWhiteSpace(line.back())) line.pop_back();
+  line = ToLower1252(line);
+  std::vector<std::string> words(1);
+  for (char c : line) {
+    if (c == ' ') {
+      words.emplace_back();
+    } else {
+      words.back() += c;
+    }
+  }
+  if (words.size() < 3) return std::nullopt;
+  if (words.size() == 3 && words[0].empty()) return std::nullopt;
+  const std::string pin = Trimmed(words[words.size() - 1]);
+  const std::string port = Trimmed(words[words.size() - 2]);
+  if (pin.size() != 4) return std::nullopt;
+  if (port.size() != 4 && port.size() != 5) return std::nullopt;
+  if (port.compare(0, 3, "com") != 0) return std::nullopt;
+  return ConsoleArguments{port, pin};
+}
+
+bool Same(const std::optional<ConsoleArguments>& a, const std::optional<ConsoleArguments>& b) {
+  if (a.has_value() != b.has_value()) return false;
+  return !a || (a->port == b->port && a->pin == b->pin);
+}
+
+}  // namespace
+}  // namespace tessivo
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tessivo;
+  const std::string line(reinterpret_cast<const char*>(data), size);
+  const auto args = ParseConsoleCommandLine(line);
+
+  CHECK_PROPERTY(Same(args, Reference(line)), line);
+  if (args) {
+    CHECK_PROPERTY(args->pin.size() == 4, line);
+    CHECK_PROPERTY(args->port.size() == 4 || args->port.size() == 5, line);
+    CHECK_PROPERTY(args->port.compare(0, 3, "com") == 0, line);
+    CHECK_PROPERTY(ToLower1252(args->port) == args->port, line);
+    CHECK_PROPERTY(ToLower1252(args->pin) == args->pin, line);
+    CHECK_PROPERTY(args->pin.find(' ') == std::string::npos, line);
+    CHECK_PROPERTY(args->port.find(' ') == std::string::npos, line);
+    CHECK_PROPERTY(!IsWhiteSpace(args->pin.front()) && !IsWhiteSpace(args->pin.back()), line);
+    // Whatever stands before the port is the program's path and is ignored.
+    CHECK_PROPERTY(Same(ParseConsoleCommandLine("tessivo " + line), args), line);
+    CHECK_PROPERTY(
+        Same(ParseConsoleCommandLine("\"C:\\Program Files\\Tessivo\\Tessivo.exe\" " + line), args),
+        line);
+  }
+  // Blanks after the PIN do no harm, and letter case never decides the form.
+  CHECK_PROPERTY(Same(ParseConsoleCommandLine(line + " \t\r\n"), args), line);
+  CHECK_PROPERTY(Same(ParseConsoleCommandLine(ToUpper1252(line)), args), line);
+  return 0;
+}
