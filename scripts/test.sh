@@ -2,8 +2,8 @@
 # Sets up and runs every test: the Linux build (with Tessivo.exe's console
 # cases under Wine), the Windows program cross-built and tested under Wine,
 # the Linux build again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the timing benchmarks (printed, not asserted). Any failure or sanitizer
-# report fails the run.
+# the fuzz harnesses for 20 s each, and the timing benchmarks (printed, not
+# asserted). Any failure, sanitizer report or broken fuzz property fails the run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -33,6 +33,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSIVO_SANITIZE=ON
 cmake --build "$here/build-asan" -j"$jobs"
 ctest --test-dir "$here/build-asan" -j"$jobs" --output-on-failure
+
+echo "== Fuzzing (clang, libFuzzer; about 20 s per harness)"
+JOBS=$jobs "$here/bench/fuzz.sh" "$here/build-fuzz" --quick
 
 echo "== Timing (measured against expected)"
 "$here/bench/console_timing.sh" "$here/build"
