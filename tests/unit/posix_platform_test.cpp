@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -260,6 +262,55 @@ TEST_F(PtyPort, DeviceFreedWithoutCloseLeavesThePortFree) {
   PosixSerialDevice next;
   EXPECT_EQ(next.Open("COM1"), PortOpenResult::Opened);
   next.Close();
+}
+
+// A process ended by SIGINT, SIGTERM or SIGHUP while it holds a port
+// releases it first (the tty is no longer exclusive, the lock is gone) and
+// still ends by that signal; one started with SIGHUP ignored (nohup) keeps
+// ignoring it.
+TEST_F(PtyPort, TerminatingSignalsReleaseTheOpenPortAndStillEndTheProcess) {
+  const struct {
+    int signal;
+    bool ignoredAtStart;
+  } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.signal) + (c.ignoredAtStart ? " ignored" : ""));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (c.ignoredAtStart) signal(SIGHUP, SIG_IGN);
+      PosixSerialDevice device;
+      const bool opened = device.Open("COM1") == PortOpenResult::Opened;
+      (void)!write(ready[1], opened ? "1" : "0", 1);
+      for (;;) pause();
+    }
+    char opened = 0;
+    const ssize_t told = read(ready[0], &opened, 1);
+    close(ready[0]);
+    close(ready[1]);
+    if (told != 1 || opened != '1') {
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+      FAIL() << "the child could not open the port";
+    }
+    EXPECT_EQ(ExclusiveMode(slave_), 1);
+    kill(child, c.signal);
+    int status = 0;
+    if (c.ignoredAtStart) {
+      std::this_thread::sleep_for(milliseconds(100));
+      EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "ended by an ignored signal";
+      EXPECT_EQ(ExclusiveMode(slave_), 1);
+      kill(child, SIGTERM);
+    }
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), c.ignoredAtStart ? SIGTERM : c.signal);
+    EXPECT_EQ(ExclusiveMode(slave_), 0);
+    PosixSerialDevice next;
+    EXPECT_EQ(next.Open("COM1"), PortOpenResult::Opened);
+    next.Close();
+  }
 }
 
 // A modem whose far end hung up has nothing more to give, yet each read must
