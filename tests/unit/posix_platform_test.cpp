@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -228,6 +230,48 @@ TEST_F(PtyPort, MissingPortIsNotFound) {
   PosixSerialDevice device;
   EXPECT_EQ(device.Open("COM2"), PortOpenResult::NotFound);
   EXPECT_EQ(device.Open("LPT1"), PortOpenResult::NotFound);
+}
+
+// Only a terminal is a port: what else may sit under a port's name is
+// refused, by the cause the user is told, and is never written to.
+TEST_F(PtyPort, WhatIsNoTerminalIsNoPort) {
+  const std::string text = "notes, not a modem\n";
+  const std::string file = dir_ + "/notes.txt";
+  { std::ofstream(file) << text; }
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int fifoReader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(fifoReader, 0);
+  const struct {
+    const char* what;
+    const char* target;  // what com2 links to
+    PortOpenResult result;
+  } cases[] = {
+      {"a text file", "notes.txt", PortOpenResult::NotFound},
+      {"a folder", ".", PortOpenResult::NotFound},
+      {"a FIFO", "fifo", PortOpenResult::NotFound},
+      {"nothing", "gone", PortOpenResult::NotFound},
+      {"/dev/null", "/dev/null", PortOpenResult::Faulty},
+  };
+  const std::string com2 = dir_ + "/com2";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(symlink(c.target, com2.c_str()), 0);
+    PosixSerialDevice device;
+    EXPECT_EQ(device.Open("COM2"), c.result);
+    EXPECT_EQ(device.Write("AT+CPIN=1234\r", 13), 0u);
+    device.Close();
+    unlink(com2.c_str());
+  }
+  char buffer[32];
+  EXPECT_LE(read(fifoReader, buffer, sizeof buffer), 0);
+  close(fifoReader);
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line + "\n", text);
+  unlink(fifo.c_str());
+  unlink(file.c_str());
 }
 
 int ExclusiveMode(int fd) {
