@@ -15,9 +15,12 @@ constexpr unsigned kCollectMoreThirdStagePauseMs = 800;
 ModemPort::ModemPort(Platform& platform)
     : platform_(platform), portHandle(platform.NewSerialDevice()) {}
 
-// Closing is the owner's duty: the destructor releases nothing on purpose, so
-// a forgotten Close shows up in the tests instead of being papered over. The
-// device object itself only frees memory here.
+// Closing is the owner's duty: the destructor calls no Close (no purge, no
+// release through this object). It frees the device object, and what that
+// does is the device's own last line of defence: the real serial devices let
+// go of the operating system's handle, so a forgotten Close cannot keep a
+// port locked for the rest of the process; the tests' fake device does not,
+// so there a forgotten Close still shows as a port left open.
 ModemPort::~ModemPort() = default;
 
 PortOpenResult ModemPort::Open(std::string name) {

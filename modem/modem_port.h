@@ -3,7 +3,8 @@
 //
 // Ownership: whoever opens a port closes it. Every operation that talks to the
 // modem keeps its ModemPort as a local object, calls Close itself before it
-// returns, and never holds two ports at once. The destructor releases nothing.
+// returns, and never holds two ports at once. The destructor calls no Close;
+// only the device object it frees releases the system's handle (see there).
 //
 // Timing: replies are collected by time alone, in up to three stages of two
 // reads each (every read returns at 100 bytes or after 100 ms). A later stage

@@ -12,31 +12,28 @@ namespace {
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 20;
 
-bool IsSentinel(const ReplyText& reply) {
-  return reply == ReplyNothingWritten || reply == ReplyNothingReceived;
-}
-
 }  // namespace
 
-// A port whose device really answers, without an error, wins. A port that
-// opens but stays silent is only the fall-back: an empty serial port on COM1
-// must not hide a modem on COM3, yet a modem too slow to answer in time is
-// still found when nothing better is there.
+// A port whose device answers the question itself ("+CPIN: ...", no error,
+// with the echo of the question taken out) is the modem, and wins at once.
+// Otherwise the first port that opened and did not answer with an error is
+// taken, silent or not: a GPS receiver's sentences or a stream of unsolicited
+// lines on COM1 must not beat a modem on COM3, nor count for more than an
+// empty port before them; a modem too slow to answer in time is still found
+// when nothing better is there.
 std::string SimUnlockDialog::FindModemPort() {
   ModemPort modem(platform());
-  std::string firstSilent;
+  std::string firstWithoutError;
   for (int n = kFirstPort; n <= kLastPort; ++n) {
     const std::string name = "COM" + std::to_string(n);
     if (modem.Open(name) != PortOpenResult::Opened) continue;
-    const ReplyText reply = modem.Transact(kPinQueryCommand);
+    const std::string reply = ToLower1252(modem.Transact(kPinQueryCommand));
     modem.Close();
-    if (IsSentinel(reply)) {
-      if (firstSilent.empty()) firstSilent = name;
-    } else if (!Contains(ToLower1252(reply), "error")) {
-      return name;
-    }
+    if (Contains(reply, "error")) continue;
+    if (Contains(WithoutEcho(reply, kPinQueryCommand), "+cpin")) return name;
+    if (firstWithoutError.empty()) firstWithoutError = name;
   }
-  return firstSilent.empty() ? texts::kNoPortFound : firstSilent;
+  return firstWithoutError.empty() ? texts::kNoPortFound : firstWithoutError;
 }
 
 void SimUnlockDialog::NormalizePortName() {

@@ -18,6 +18,12 @@ target_link_libraries(console_integration_tests PRIVATE tessivo_process_support)
 add_dependencies(console_integration_tests tessivo tessivo-modemsim)
 gtest_discover_tests(console_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
 
+# Hostile modems and hostile ports against the console form, one test a row.
+add_executable(fault_matrix_tests integration/fault_matrix_test.cpp support/hostile_modem.cpp)
+target_link_libraries(fault_matrix_tests PRIVATE tessivo_process_support util)
+add_dependencies(fault_matrix_tests tessivo)
+gtest_discover_tests(fault_matrix_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
+
 # Tessivo.exe of a Windows build, in console form under Wine against the
 # virtual modem. Off unless the program is given.
 set(TESSIVO_WIN_EXE "" CACHE FILEPATH "Tessivo.exe whose console cases run under Wine")
@@ -28,8 +34,8 @@ endif()
 # The Qt dialog end to end against the virtual modem, under the offscreen platform.
 if(TARGET tessivo_qt)
   find_package(Qt6 REQUIRED COMPONENTS Test)
-  add_executable(dialog_e2e_tests integration/qt_dialog_e2e_test.cpp)
-  target_link_libraries(dialog_e2e_tests PRIVATE tessivo_qt tessivo_platform tessivo_process_support Qt6::Test)
+  add_executable(dialog_e2e_tests integration/qt_dialog_e2e_test.cpp support/hostile_modem.cpp)
+  target_link_libraries(dialog_e2e_tests PRIVATE tessivo_qt tessivo_platform tessivo_process_support Qt6::Test util)
   add_dependencies(dialog_e2e_tests tessivo-modemsim)
   gtest_discover_tests(dialog_e2e_tests DISCOVERY_TIMEOUT 30 DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

@@ -4,15 +4,19 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <string>
 
 #include "platform/posix/deadline.h"
 #include "platform/posix/port_names.h"
+#include "platform/posix/port_release.h"
 
 namespace tessivo {
 namespace {
@@ -48,11 +52,28 @@ WaitResult WaitFor(int fd, short events, const Deadline& deadline) {
   }
 }
 
+// Whether the kernel files the character device under another class than
+// tty (memory devices, watchdogs, sound cards): such a device is refused
+// without being opened, since merely opening some of them has effects. Pseudo
+// terminals have no entry; for them, and whenever sysfs cannot tell, the
+// opened descriptor is asked instead.
+bool KnownNotToBeATerminal(dev_t device) {
+  const std::string link = "/sys/dev/char/" + std::to_string(major(device)) + ":" +
+                           std::to_string(minor(device)) + "/subsystem";
+  char target[256];
+  const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+  if (n <= 0) return false;
+  const std::string subsystem(target, static_cast<std::size_t>(n));
+  return subsystem.size() < 4 || subsystem.compare(subsystem.size() - 4, 4, "/tty") != 0;
+}
+
 }  // namespace
 
+// The owner closes the port. This is the last line of defence for the real
+// device: a forgotten Close must not leave the port locked and exclusive for
+// the rest of the process (the tests' fake device keeps it marked open, so
+// a forgotten Close still shows there).
 PosixSerialDevice::~PosixSerialDevice() {
-  // The owner closes the port; this only keeps a forgotten one from staying
-  // locked for the rest of the process.
   Close();
 }
 
@@ -77,17 +98,44 @@ PortOpenResult PosixSerialDevice::Open(const std::string& name) {
   const auto path = DevicePathForPort(name, std::getenv("TESSIVO_PORT_DIR"));
   if (!path) return PortOpenResult::NotFound;
 
+  // Only a terminal is a port. A regular file, a folder or a FIFO under a
+  // port's name (a link gone stale, a file that a write to a missing
+  // /dev/ttyUSB0 created) is no port at all; a character device of another
+  // kind, such as /dev/null, is one that cannot work. Both are refused before
+  // anything is written or configured: the PIN must never land in a file.
+  struct stat seen {};
+  if (stat(path->c_str(), &seen) != 0) return ClassifyOpenError(errno);
+  if (!S_ISCHR(seen.st_mode)) return PortOpenResult::NotFound;
+  if (KnownNotToBeATerminal(seen.st_rdev)) return PortOpenResult::Faulty;
+
   const int fd = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return ClassifyOpenError(errno);
+  const auto refuse = [fd](PortOpenResult why) {
+    ::close(fd);
+    return why;
+  };
+  // The path is looked at again through the descriptor: it may have been
+  // replaced between the look and the open.
+  struct stat opened {};
+  if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode)) return refuse(PortOpenResult::NotFound);
+  if (!isatty(fd)) return refuse(PortOpenResult::Faulty);
+
+  // Another program's exclusive mode is respected even where it does not
+  // stop the open (root may open such a tty): we would talk into its
+  // exchange, and clear its mode on closing.
+  int exclusive = 0;
+  if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    return refuse(PortOpenResult::Busy);
+  }
 
   // Windows opens a COM port without sharing; the lock and the tty's
   // exclusive mode give a second program the same refusal here.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return ClassifyOpenError(error);
-  }
-  ioctl(fd, TIOCEXCL);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(ClassifyOpenError(errno));
+  // Registered first, so that a signal between the two calls cannot leave the
+  // tty exclusive; clearing a mode that is not set yet does no harm.
+  RegisterOpenPort(fd);
+  exclusiveSet_ = ioctl(fd, TIOCEXCL) == 0;
+  if (!exclusiveSet_) UnregisterOpenPort(fd);
   fd_ = fd;
   return PortOpenResult::Opened;
 }
@@ -101,16 +149,23 @@ void PosixSerialDevice::Configure() {
   if (fd_ < 0 || tcgetattr(fd_, &tio) != 0) return;
   cfsetispeed(&tio, B9600);
   cfsetospeed(&tio, B9600);
-  // 8N1 and raw bytes; flow control (CRTSCTS, IXON/IXOFF) and the modem
-  // control lines (CLOCAL, HUPCL) stay as the port had them.
+  // 8N1 and raw bytes; hardware flow control (CRTSCTS) and the modem control
+  // lines (CLOCAL, HUPCL) stay as the port had them. Software flow control
+  // goes: a tty starts with IXON on, and a single XOFF byte from the modem
+  // would then stop our output for good. A Windows COM port has none unless
+  // asked for, and the exchange was made for that.
   tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
   tio.c_cflag |= CS8 | CREAD;
   tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | INPCK);
+  tio.c_iflag &= ~(IXON | IXOFF | IXANY);
   tio.c_oflag &= ~OPOST;
   tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
   tcsetattr(fd_, TCSANOW, &tio);
+  // Output that an XOFF stopped before this (for us or an earlier program)
+  // stays stopped after IXON is off; start it again.
+  tcflow(fd_, TCOON);
 }
 
 std::size_t PosixSerialDevice::Read(char* buffer, std::size_t n) {
@@ -169,11 +224,13 @@ void PosixSerialDevice::Close() {
   tcflush(fd_, TCIOFLUSH);
   // The exclusive mode belongs to the tty, not to our descriptor: it would
   // outlive us while another holder (a virtual modem, a getty) keeps the tty
-  // open and lock everybody else out.
-  ioctl(fd_, TIOCNXCL);
+  // open and lock everybody else out. Only our own mode is cleared.
+  if (exclusiveSet_) ioctl(fd_, TIOCNXCL);
   flock(fd_, LOCK_UN);
+  if (exclusiveSet_) UnregisterOpenPort(fd_);
   ::close(fd_);
   fd_ = -1;
+  exclusiveSet_ = false;
 }
 
 }  // namespace tessivo

@@ -1,6 +1,6 @@
-// The serial device on Linux: a tty opened raw and exclusively, with reads
-// and writes that keep the Windows time-out semantics the modem exchange is
-// paced by (poll against a monotonic deadline; termios VMIN/VTIME cannot
+// The serial device on Linux: a terminal, and only a terminal, opened raw and
+// exclusively, with reads and writes that keep the Windows time-out semantics
+// the modem exchange is paced by (poll against a monotonic deadline; termios VMIN/VTIME cannot
 // return a reply that arrives in pieces within 100 ms as one read).
 #pragma once
 
@@ -26,6 +26,7 @@ class PosixSerialDevice : public SerialDevice {
 
  private:
   int fd_ = -1;
+  bool exclusiveSet_ = false;  // this program put the tty into exclusive mode
 };
 
 }  // namespace tessivo

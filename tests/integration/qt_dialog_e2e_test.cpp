@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 
@@ -18,6 +19,8 @@
 #include "operations/status_texts.h"
 #include "platform/platform.h"
 #include "resources/resource.h"
+#include "tests/integration/fault_matrix.h"
+#include "tests/support/hostile_modem.h"
 #include "tests/support/process.h"
 #include "tests/support/tone_capture.h"
 #include "ui/sim_unlock_dialog.h"
@@ -44,6 +47,14 @@ class DialogRun {
     EXPECT_TRUE(modems_.back()->running());
     return *modems_.back();
   }
+
+  // A hostile modem as COMn.
+  HostileModem& Hostile(const std::string& port, const HostileBehaviour& behaviour) {
+    hostiles_.push_back(std::make_unique<HostileModem>(dir_ / port, behaviour));
+    EXPECT_TRUE(hostiles_.back()->running());
+    return *hostiles_.back();
+  }
+  std::string PortPath(const std::string& port) const { return dir_ / port; }
 
   // Runs the dialog; the script sees it once it shows, then it is closed.
   void Show(const std::function<void(SimUnlockDialog&)>& script) {
@@ -89,6 +100,7 @@ class DialogRun {
   ToneCapture capture_;
   QtWindowSystem windows_;
   std::vector<std::unique_ptr<VirtualModem>> modems_;
+  std::vector<std::unique_ptr<HostileModem>> hostiles_;
 };
 
 void ExpectTones(const std::vector<CapturedTone>& tones, std::size_t count, double hz, double ms) {
@@ -236,6 +248,94 @@ TEST(DialogEndToEnd, TypedPortNameIsNormalised) {
     run.Click(IDC_TEST_MODEM);
     EXPECT_EQ(run.Text(IDC_PORT), "COM7");
     EXPECT_EQ(run.Text(IDC_STATUS), texts::kPinRequired);
+  });
+}
+
+// The fault matrix's reply rows through the dialog: what the status area
+// says, the tones, the command on the wire, the time the click takes, and the
+// port free afterwards.
+class FaultMatrixDialog : public ::testing::TestWithParam<FaultRow> {
+ protected:
+  // Clicks `button` with the PIN typed; returns how long the click took.
+  long Run(int button, const char* text, const char* caption, const std::string& command) {
+    const FaultRow& row = GetParam();
+    DialogRun run;
+    HostileModem& modem = run.Hostile("com1", row.modem);
+    long tookMs = 0;
+    run.Show([&](SimUnlockDialog&) {
+      EXPECT_EQ(run.Text(IDC_PORT), "COM1");
+      run.TypeInto(IDC_PIN, row.pin);
+      const auto start = std::chrono::steady_clock::now();
+      run.Click(button);
+      tookMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count());
+      EXPECT_EQ(run.Text(IDC_STATUS), text);
+      EXPECT_EQ(run.Text(IDC_SWITCH), caption);
+    });
+    EXPECT_NE(modem.BytesIn().find(command), std::string::npos) << modem.BytesIn();
+    ExpectFreeAtOnce(run.PortPath("com1"));
+    tones_ = run.Tones();
+    return tookMs;
+  }
+  std::vector<CapturedTone> tones_;
+};
+
+// The probe before the command, the signal after it: about 1 s and at most
+// 1 s more than the console form's exchange.
+constexpr long kProbeAndSignalMs = 2500;
+
+TEST_P(FaultMatrixDialog, PinSenden) {
+  const FaultRow& row = GetParam();
+  const bool accepted = row.status == 0;
+  const long took = Run(IDC_SEND_PIN, row.dialogText, texts::kSwitchOff,
+                        std::string("AT+CPIN=") + row.pin + "\r");
+  EXPECT_LT(took, static_cast<long>(row.bound) + kProbeAndSignalMs);
+  if (accepted) {
+    ExpectTones(tones_, 1, 3000, 200);
+  } else {
+    ExpectTones(tones_, 2, 120, 400);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrixDialog, ::testing::ValuesIn(DialogRows(false)),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class FaultMatrixSwitch : public FaultMatrixDialog {};
+
+TEST_P(FaultMatrixSwitch, PinRequestOff) {
+  const FaultRow& row = GetParam();
+  const bool accepted = row.status == 0;
+  const long took = Run(IDC_SWITCH, accepted ? texts::kLockSwitchedOff : row.dialogText,
+                        accepted ? texts::kSwitchOn : texts::kSwitchOff,
+                        std::string("AT+CLCK=\"SC\",0,\"") + row.pin + "\"\r");
+  EXPECT_LT(took, static_cast<long>(row.bound) + kProbeAndSignalMs);
+  EXPECT_TRUE(tones_.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrixSwitch, ::testing::ValuesIn(DialogRows(true)),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Discovery on real ports: a GPS receiver's sentences on COM1, an empty port
+// on COM2, and the modem (or none) on COM3.
+TEST(DiscoveryEndToEnd, TheModemBeatsNoiseAndAnEmptyPortBeforeIt) {
+  DialogRun run;
+  run.Hostile("com1", Streams(HostileBehaviour::Stream::NmeaSentences, 1000000));
+  run.Hostile("com2", Streams(HostileBehaviour::Stream::None, 0));
+  run.Modem("com3", {});
+  run.Show([&](SimUnlockDialog&) {
+    EXPECT_EQ(run.Text(IDC_PORT), "COM3");
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kPinRequired);
+  });
+}
+
+TEST(DiscoveryEndToEnd, WithoutAModemTheFirstPortWithoutAnErrorNoiseOrNot) {
+  DialogRun run;
+  run.Hostile("com1", Streams(HostileBehaviour::Stream::NmeaSentences, 1000000));
+  run.Hostile("com2", Streams(HostileBehaviour::Stream::None, 0));
+  run.Show([&](SimUnlockDialog&) {
+    EXPECT_EQ(run.Text(IDC_PORT), "COM1");
+    EXPECT_EQ(run.Text(IDC_STATUS), texts::kNoModem);
   });
 }
 

@@ -176,6 +176,20 @@ TEST_F(ModemPortTest, CloseDiscardsQueuesAndReleasesThePort) {
   EXPECT_FALSE(port().isOpen);
 }
 
+// The destructor does not close: a forgotten Close stays visible on the fake
+// device (the real devices release their handle when freed).
+TEST(ModemPortLifetime, DestructionWithoutCloseClosesNothing) {
+  FakePlatform platform;
+  platform.Port("COM1");
+  {
+    ModemPort modem(platform);
+    ASSERT_EQ(modem.Open("COM1"), PortOpenResult::Opened);
+    platform.Port("COM1").log.clear();
+  }
+  EXPECT_TRUE(platform.Port("COM1").isOpen);
+  EXPECT_TRUE(platform.Port("COM1").log.empty());
+}
+
 TEST(ReplyEcho, RemovesOnlyTheFirstEchoOfTheCommand) {
   struct Case {
     const char* reply;

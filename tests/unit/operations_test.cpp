@@ -396,11 +396,96 @@ TEST_F(Operations, ShortPinOnTheSwitchEndsBeforeAnyProbe) {
   EXPECT_EQ(Switch(), texts::kSwitchOff);
 }
 
+// The wait before the rest of a password command's reply is collected:
+// 500 ms for the PIN, 800 ms for the lock commands, counted from the end of
+// the command's own exchange to the first read that collects the rest.
+TEST_F(Operations, PasswordCommandsWaitBeforeCollectingTheRest) {
+  const struct {
+    const char* what;
+    bool lockOn;
+    void (SimUnlockDialog::*operation)();
+    const char* command;
+    long waitMs;
+  } cases[] = {
+      {"PIN senden", true, &SimUnlockDialog::SendPin, "AT+CPIN=1234\r", 500},
+      {"switch off", true, &SimUnlockDialog::TogglePinRequest, "AT+CLCK=\"SC\",0,\"1234\"\r", 800},
+      {"switch on", false, &SimUnlockDialog::TogglePinRequest, "AT+CLCK=\"SC\",1,\"1234\"\r", 800},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    FakeDialogHost host;
+    FakeSim sim;
+    sim.lockOn = c.lockOn;
+    platform.Port("COM1").modem = [&sim](const std::string& line) { return sim.Answer(line); };
+    SimUnlockDialog dialog(platform, host);
+    host.Open(dialog);
+    host.Type(IDC_PIN, "1234");
+    auto& log = platform.Port("COM1").log;
+    log.clear();
+    platform.events.clear();
+    (dialog.*c.operation)();
+
+    const auto write = std::find(log.begin(), log.end(), std::string("write ") + c.command);
+    ASSERT_NE(write, log.end());
+    std::vector<long> reads;  // start times of the reads after the command
+    for (auto it = write; it != log.end(); ++it) {
+      if (it->rfind("read ", 0) == 0) reads.push_back(std::stol(it->substr(it->find('@') + 1)));
+    }
+    ASSERT_EQ(reads.size(), 8u);  // stage 1 of the exchange, three stages of the rest
+    const long exchangeEnd = reads[1] + 100;
+    EXPECT_EQ(reads[2], exchangeEnd + c.waitMs);
+    const std::string sleep =
+        "sleep " + std::to_string(c.waitMs) + " @" + std::to_string(exchangeEnd);
+    EXPECT_NE(std::find(platform.events.begin(), platform.events.end(), sleep),
+              platform.events.end());
+  }
+}
+
+// The silent probe finds the SIM waiting, but then the port does not open
+// for the command itself (another program took it in between): the reporting
+// probe tells why, no command goes out, no tone sounds.
+TEST_F(Operations, PortRefusedAfterAPassingProbeSendsNothingAndTellsWhy) {
+  const std::pair<PortOpenResult, const char*> causes[] = {
+      {PortOpenResult::NotFound, texts::kPortNotFound},
+      {PortOpenResult::Busy, texts::kPortBusy},
+      {PortOpenResult::Faulty, texts::kPortFaulty}};
+  const std::pair<const char*, void (SimUnlockDialog::*)()> operations[] = {
+      {"PIN senden", &SimUnlockDialog::SendPin},
+      {"switch off", &SimUnlockDialog::TogglePinRequest}};
+  for (const auto& [cause, text] : causes) {
+    for (const auto& [what, operation] : operations) {
+      SCOPED_TRACE(std::string(what) + " -> " + text);
+      FakePlatform platform;
+      FakeDialogHost host;
+      FakeSim sim;
+      testing::FakePort& port = platform.Port("COM1");
+      bool refuseNext = false;
+      port.modem = [&](const std::string& line) {
+        if (refuseNext && line == "AT+CPIN?\r") port.openResult = cause;
+        return sim.Answer(line);
+      };
+      SimUnlockDialog dialog(platform, host);
+      host.Open(dialog);
+      host.Type(IDC_PIN, "1234");
+      port.written.clear();
+      refuseNext = true;  // the silent probe's last question
+      (dialog.*operation)();
+      EXPECT_EQ(host.Text(IDC_STATUS), text);
+      EXPECT_TRUE(dialog.statusIsError);
+      EXPECT_EQ(port.written.find("AT+CPIN=1234"), std::string::npos) << port.written;
+      EXPECT_EQ(port.written.find("AT+CLCK=\"SC\",0"), std::string::npos) << port.written;
+      EXPECT_TRUE(platform.tones.empty());
+      EXPECT_FALSE(port.isOpen);
+    }
+  }
+}
+
 // --------------------------------------------------------------- discovery
 
 struct Port {
   const char* name;
-  enum Kind { Absent, Busy, Silent, Errors, Modem } kind;
+  enum Kind { Absent, Busy, Silent, Errors, Modem, Noise, EchoOnly } kind;
 };
 
 struct DiscoveryCase {
@@ -422,6 +507,18 @@ const DiscoveryCase kDiscoveryCases[] = {
     {"only errors", {{"COM3", Port::Errors}}, "COMxx"},
     {"COM20 is the last one scanned", {{"COM20", Port::Modem}, {"COM21", Port::Modem}}, "COM20"},
     {"nothing beyond COM20", {{"COM21", Port::Modem}}, "COMxx"},
+    {"the modem beats noise and an empty port before it",
+     {{"COM1", Port::Noise}, {"COM2", Port::Silent}, {"COM3", Port::Modem}},
+     "COM3"},
+    {"without a modem the first port without an error, noise or not",
+     {{"COM1", Port::Noise}, {"COM2", Port::Silent}},
+     "COM1"},
+    {"noise does not beat an empty port before it",
+     {{"COM1", Port::Silent}, {"COM2", Port::Noise}},
+     "COM1"},
+    {"the echo of the question is no answer",
+     {{"COM1", Port::EchoOnly}, {"COM4", Port::Modem}},
+     "COM4"},
 };
 
 TEST(Discovery, Table) {
@@ -443,6 +540,17 @@ TEST(Discovery, Table) {
           break;
         case Port::Modem:
           fake.modem = [&sim](const std::string& line) { return sim.Answer(line); };
+          break;
+        case Port::Noise:  // a GPS receiver: sentences, whatever it is asked
+          fake.modem = [](const std::string&) {
+            return std::vector<std::pair<long, std::string>>{
+                {0, "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"}};
+          };
+          break;
+        case Port::EchoOnly:
+          fake.modem = [](const std::string& line) {
+            return std::vector<std::pair<long, std::string>>{{0, line + "\r\nOK\r\n"}};
+          };
           break;
         default:
           break;

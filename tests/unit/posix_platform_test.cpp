@@ -4,7 +4,10 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,7 +15,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -169,11 +174,11 @@ TEST_F(PtyPort, WriteSendsRawBytesAndPurgeDropsInput) {
   device.Close();
 }
 
-TEST_F(PtyPort, ConfigureSetsLineAndKeepsFlowControl) {
+TEST_F(PtyPort, ConfigureSetsLineKeepsHardwareFlowControlAndDropsXonXoff) {
   termios before{};
   tcgetattr(slave_, &before);
   before.c_cflag |= CRTSCTS;
-  before.c_iflag |= IXON;
+  before.c_iflag |= IXON | IXOFF | IXANY;
   tcsetattr(slave_, TCSANOW, &before);
   PosixSerialDevice device;
   ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
@@ -185,7 +190,29 @@ TEST_F(PtyPort, ConfigureSetsLineAndKeepsFlowControl) {
   EXPECT_EQ(after.c_cflag & (PARENB | CSTOPB), 0u);
   EXPECT_EQ(after.c_lflag & (ICANON | ECHO), 0u);
   EXPECT_NE(after.c_cflag & CRTSCTS, 0u);
-  EXPECT_NE(after.c_iflag & IXON, 0u);
+  EXPECT_EQ(after.c_iflag & (IXON | IXOFF | IXANY), 0u);
+  device.Close();
+}
+
+// An XOFF that reached the tty while it still had the kernel's default IXON
+// (from the modem, or left over from an earlier program) must not keep the
+// command from going out.
+TEST_F(PtyPort, OutputStoppedByAnEarlierXoffGoesOutAfterConfigure) {
+  termios withIxon{};
+  tcgetattr(slave_, &withIxon);
+  withIxon.c_iflag |= IXON;
+  tcsetattr(slave_, TCSANOW, &withIxon);
+  Send("\x13");
+  std::this_thread::sleep_for(milliseconds(20));
+  PosixSerialDevice device;
+  ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+  device.Configure();
+  EXPECT_EQ(device.Write("AT\r", 3), 3u);
+  EXPECT_EQ(Received(), "AT\r");
+  Send("\x13");  // now plain data: output goes on
+  std::this_thread::sleep_for(milliseconds(20));
+  EXPECT_EQ(device.Write("AT\r", 3), 3u);
+  EXPECT_EQ(Received(), "AT\r");
   device.Close();
 }
 
@@ -205,41 +232,154 @@ TEST_F(PtyPort, MissingPortIsNotFound) {
   EXPECT_EQ(device.Open("LPT1"), PortOpenResult::NotFound);
 }
 
-// Devices that have nothing more to give must still take their 100 ms per
-// read, and without burning the CPU meanwhile: a modem whose far end hung up,
-// and a device that reports end of file while poll calls it readable.
-TEST_F(PtyPort, DeadDevicesWaitOutTheTimeOutWithoutSpinning) {
-  ASSERT_EQ(symlink("/dev/null", (dir_ + "/com2").c_str()), 0);
+// Only a terminal is a port: what else may sit under a port's name is
+// refused, by the cause the user is told, and is never written to.
+TEST_F(PtyPort, WhatIsNoTerminalIsNoPort) {
+  const std::string text = "notes, not a modem\n";
+  const std::string file = dir_ + "/notes.txt";
+  { std::ofstream(file) << text; }
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int fifoReader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(fifoReader, 0);
   const struct {
     const char* what;
-    const char* port;
-  } cases[] = {{"end of file", "COM2"}, {"hung up", "COM1"}};
+    const char* target;  // what com2 links to
+    PortOpenResult result;
+  } cases[] = {
+      {"a text file", "notes.txt", PortOpenResult::NotFound},
+      {"a folder", ".", PortOpenResult::NotFound},
+      {"a FIFO", "fifo", PortOpenResult::NotFound},
+      {"nothing", "gone", PortOpenResult::NotFound},
+      {"/dev/null", "/dev/null", PortOpenResult::Faulty},
+  };
+  const std::string com2 = dir_ + "/com2";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    ASSERT_EQ(symlink(c.target, com2.c_str()), 0);
     PosixSerialDevice device;
-    ASSERT_EQ(device.Open(c.port), PortOpenResult::Opened);
-    if (std::string(c.port) == "COM1") {
-      close(master_);  // the modem vanishes
-      master_ = -1;
-    }
-    rusage before{};
-    getrusage(RUSAGE_SELF, &before);
-    const auto start = steady_clock::now();
-    char buf[100];
-    EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
-    EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
-    const long took = ElapsedMs(start);
-    rusage after{};
-    getrusage(RUSAGE_SELF, &after);
-    const long cpuMs = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000 +
-                       (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1000 +
-                       (after.ru_stime.tv_sec - before.ru_stime.tv_sec) * 1000 +
-                       (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1000;
-    EXPECT_GE(took, 200);
-    EXPECT_LT(cpuMs, 50);
+    EXPECT_EQ(device.Open("COM2"), c.result);
+    EXPECT_EQ(device.Write("AT+CPIN=1234\r", 13), 0u);
     device.Close();
+    unlink(com2.c_str());
   }
-  unlink((dir_ + "/com2").c_str());
+  char buffer[32];
+  EXPECT_LE(read(fifoReader, buffer, sizeof buffer), 0);
+  close(fifoReader);
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line + "\n", text);
+  unlink(fifo.c_str());
+  unlink(file.c_str());
+}
+
+int ExclusiveMode(int fd) {
+  int exclusive = -1;
+  ioctl(fd, TIOCGEXCL, &exclusive);
+  return exclusive;
+}
+
+// A tty that another program holds in exclusive mode is busy for us, also
+// where the open itself would pass (root), and keeps its mode after our try.
+TEST_F(PtyPort, AnotherProgramsExclusiveModeIsBusyAndStays) {
+  ASSERT_EQ(ioctl(slave_, TIOCEXCL), 0);
+  PosixSerialDevice device;
+  EXPECT_EQ(device.Open("COM1"), PortOpenResult::Busy);
+  device.Close();
+  EXPECT_EQ(ExclusiveMode(slave_), 1);
+  ASSERT_EQ(ioctl(slave_, TIOCNXCL), 0);
+  ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+  EXPECT_EQ(ExclusiveMode(slave_), 1);  // ours now
+  device.Close();
+  EXPECT_EQ(ExclusiveMode(slave_), 0);
+}
+
+// The owner closes; a device object freed without Close still lets go of
+// the port, so a forgotten Close cannot lock it for the rest of the process.
+TEST_F(PtyPort, DeviceFreedWithoutCloseLeavesThePortFree) {
+  {
+    PosixSerialDevice device;
+    ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+  }
+  EXPECT_EQ(ExclusiveMode(slave_), 0);
+  PosixSerialDevice next;
+  EXPECT_EQ(next.Open("COM1"), PortOpenResult::Opened);
+  next.Close();
+}
+
+// A process ended by SIGINT, SIGTERM or SIGHUP while it holds a port
+// releases it first (the tty is no longer exclusive, the lock is gone) and
+// still ends by that signal; one started with SIGHUP ignored (nohup) keeps
+// ignoring it.
+TEST_F(PtyPort, TerminatingSignalsReleaseTheOpenPortAndStillEndTheProcess) {
+  const struct {
+    int signal;
+    bool ignoredAtStart;
+  } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.signal) + (c.ignoredAtStart ? " ignored" : ""));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (c.ignoredAtStart) signal(SIGHUP, SIG_IGN);
+      PosixSerialDevice device;
+      const bool opened = device.Open("COM1") == PortOpenResult::Opened;
+      (void)!write(ready[1], opened ? "1" : "0", 1);
+      for (;;) pause();
+    }
+    char opened = 0;
+    const ssize_t told = read(ready[0], &opened, 1);
+    close(ready[0]);
+    close(ready[1]);
+    if (told != 1 || opened != '1') {
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+      FAIL() << "the child could not open the port";
+    }
+    EXPECT_EQ(ExclusiveMode(slave_), 1);
+    kill(child, c.signal);
+    int status = 0;
+    if (c.ignoredAtStart) {
+      std::this_thread::sleep_for(milliseconds(100));
+      EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "ended by an ignored signal";
+      EXPECT_EQ(ExclusiveMode(slave_), 1);
+      kill(child, SIGTERM);
+    }
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), c.ignoredAtStart ? SIGTERM : c.signal);
+    EXPECT_EQ(ExclusiveMode(slave_), 0);
+    PosixSerialDevice next;
+    EXPECT_EQ(next.Open("COM1"), PortOpenResult::Opened);
+    next.Close();
+  }
+}
+
+// A modem whose far end hung up has nothing more to give, yet each read must
+// still take its 100 ms, without burning the CPU meanwhile.
+TEST_F(PtyPort, HungUpDeviceWaitsOutTheTimeOutWithoutSpinning) {
+  PosixSerialDevice device;
+  ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+  close(master_);  // the modem vanishes
+  master_ = -1;
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto start = steady_clock::now();
+  char buf[100];
+  EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
+  EXPECT_EQ(device.Read(buf, sizeof buf), 0u);
+  const long took = ElapsedMs(start);
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  const long cpuMs = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1000 +
+                     (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1000 +
+                     (after.ru_stime.tv_sec - before.ru_stime.tv_sec) * 1000 +
+                     (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1000;
+  EXPECT_GE(took, 200);
+  EXPECT_LT(cpuMs, 50);
+  device.Close();
 }
 
 }  // namespace
