@@ -40,6 +40,12 @@ TEST(PortNames, Table) {
       {"COMXX", nullptr, nullptr},        {"COM", nullptr, nullptr},
       {"LPT1", nullptr, nullptr},         {"COM 7", nullptr, nullptr},
       {"COM5X", nullptr, nullptr},        {"../x", "/tmp/p", nullptr},
+      // A device path goes through untouched, whatever the port folder says.
+      {"/dev/ttyUSB2", nullptr, "/dev/ttyUSB2"},
+      {"/dev/serial/by-id/usb-Huawei_Mobile-if02-port0", "/tmp/p",
+       "/dev/serial/by-id/usb-Huawei_Mobile-if02-port0"},
+      {"/dev/COM1", "/tmp/p", "/dev/COM1"},
+      {"dev/ttyUSB2", nullptr, nullptr},  // relative: no device path
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " in " + (c.dir ? c.dir : "(unset)"));
