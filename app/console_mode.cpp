@@ -35,10 +35,11 @@ ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std:
 
   // The sentinels hold no word searched for, so joined with a late reply
   // they judge like an empty answer.
-  const bool silent = answer == ReplyNothingWritten || (answer == ReplyNothingReceived && late.empty());
+  const bool silent =
+      answer == ReplyNothingWritten || (answer == ReplyNothingReceived && late.empty());
   if (silent) return ConsoleOutcome::NoAnswer;
   return IsAccepted(ToLower1252(answer + late), command) ? ConsoleOutcome::Accepted
-                                                          : ConsoleOutcome::NotAccepted;
+                                                         : ConsoleOutcome::NotAccepted;
 }
 
 }  // namespace

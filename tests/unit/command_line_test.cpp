@@ -64,7 +64,7 @@ TEST(StartFromArguments, Table) {
   } cases[] = {
       {{"COM1", "1234"}, K::Console, "com1", "1234", false},
       {{"Com12", "AbCd"}, K::Console, "com12", "abcd", false},
-      {{"COMX", "1234"}, K::Console, "comx", "1234", false},  // opens nothing: status 3
+      {{"COMX", "1234"}, K::Console, "comx", "1234", false},        // opens nothing: status 3
       {{"-v", "COM1", "1234"}, K::Console, "com1", "1234", false},  // words before: ignored
       {{" COM1 ", "1234 "}, K::Console, "com1", "1234", false},
       {{"COM1", "12;4"}, K::Console, "com1", "12;4", false},  // refused later: status 6
@@ -118,8 +118,8 @@ TEST(StartFromArguments, EmptyVectorIsTheDialog) {
 
 TEST(StartFromCommandLine, OnlyConsoleOrDialog) {
   EXPECT_EQ(DecideStartFromCommandLine("Tessivo COM1 1234").port, "com1");
-  for (const char* line : {"Tessivo --help", "Tessivo --version", "Tessivo /dev/ttyUSB2 1234",
-                           "Tessivo COM1 -"}) {
+  for (const char* line :
+       {"Tessivo --help", "Tessivo --version", "Tessivo /dev/ttyUSB2 1234", "Tessivo COM1 -"}) {
     EXPECT_EQ(DecideStartFromCommandLine(line).kind, StartKind::Dialog) << line;
   }
 }

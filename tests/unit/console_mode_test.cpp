@@ -129,8 +129,8 @@ TEST(ConsoleMode, UnsafePinIsNeverSentNorThePortOpened) {
 
 TEST(ConsoleMode, ExitStatusOfEveryOutcome) {
   const std::pair<ConsoleOutcome, int> table[] = {
-      {O::Accepted, 0},  {O::NotAccepted, 1}, {O::PortNotFound, 3}, {O::PortBusy, 4},
-      {O::PortFaulty, 5}, {O::UnsafePin, 6},  {O::NoAnswer, 7}};
+      {O::Accepted, 0},   {O::NotAccepted, 1}, {O::PortNotFound, 3}, {O::PortBusy, 4},
+      {O::PortFaulty, 5}, {O::UnsafePin, 6},   {O::NoAnswer, 7}};
   for (const auto& [outcome, status] : table) EXPECT_EQ(ExitStatusFor(outcome), status);
 }
 
