@@ -112,10 +112,6 @@ TEST(StartFromArguments, Table) {
   }
 }
 
-TEST(StartFromArguments, EmptyVectorIsTheDialog) {
-  EXPECT_EQ(DecideStartFromArguments({}).kind, StartKind::Dialog);
-}
-
 TEST(StartFromCommandLine, OnlyConsoleOrDialog) {
   EXPECT_EQ(DecideStartFromCommandLine("Tessivo COM1 1234").port, "com1");
   for (const char* line :
