@@ -9,30 +9,72 @@ namespace tessivo {
 namespace {
 
 constexpr unsigned kLateReplyWaitMs = 500;
+constexpr std::size_t kPinLength = 4;
 
-bool SubmitPin(Platform& platform, const std::string& port, const std::string& pin) {
+ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result) {
+  switch (result) {
+    case PortOpenResult::NotFound:
+      return ConsoleOutcome::PortNotFound;
+    case PortOpenResult::Busy:
+      return ConsoleOutcome::PortBusy;
+    default:
+      return ConsoleOutcome::PortFaulty;
+  }
+}
+
+ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin) {
   ModemPort modem(platform);
-  if (modem.Open(port) != PortOpenResult::Opened) return false;
+  const PortOpenResult opened = modem.Open(port);
+  if (opened != PortOpenResult::Opened) return OutcomeOfFailedOpen(opened);
 
   const std::string command = "AT+CPIN=" + pin;
-  ReplyText reply = modem.Transact(command);
+  const ReplyText answer = modem.Transact(command);
   platform.Sleep(kLateReplyWaitMs);
-  reply += modem.CollectMore();
+  const ReplyText late = modem.CollectMore();
   modem.Close();
 
-  return IsAccepted(ToLower1252(reply), command);
+  // The sentinels hold no word searched for, so joined with a late reply
+  // they judge like an empty answer.
+  const bool silent =
+      answer == ReplyNothingWritten || (answer == ReplyNothingReceived && late.empty());
+  if (silent) return ConsoleOutcome::NoAnswer;
+  return IsAccepted(ToLower1252(answer + late), command) ? ConsoleOutcome::Accepted
+                                                         : ConsoleOutcome::NotAccepted;
 }
 
 }  // namespace
 
-bool RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin) {
-  const bool accepted = IsSafePin(pin) && SubmitPin(platform, port, pin);
-  if (accepted) {
+int ExitStatusFor(ConsoleOutcome outcome) {
+  switch (outcome) {
+    case ConsoleOutcome::Accepted:
+      return 0;
+    case ConsoleOutcome::NotAccepted:
+      return 1;
+    case ConsoleOutcome::PortNotFound:
+      return 3;
+    case ConsoleOutcome::PortBusy:
+      return 4;
+    case ConsoleOutcome::PortFaulty:
+      return 5;
+    case ConsoleOutcome::UnsafePin:
+      return 6;
+    case ConsoleOutcome::NoAnswer:
+      return 7;
+  }
+  return 1;
+}
+
+ConsoleOutcome RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin) {
+  // The length matters for a PIN read from standard input; one from the
+  // command line has passed the form test already.
+  const bool safe = pin.size() == kPinLength && IsSafePin(pin);
+  const ConsoleOutcome outcome = safe ? SubmitPin(platform, port, pin) : ConsoleOutcome::UnsafePin;
+  if (outcome == ConsoleOutcome::Accepted) {
     SignalSuccess(platform);
   } else {
     SignalFailure(platform);
   }
-  return accepted;
+  return outcome;
 }
 
 }  // namespace tessivo

@@ -1,5 +1,5 @@
 // Console mode: submit the PIN on the given port without showing anything;
-// the speaker tells the outcome.
+// the speaker and the exit status tell the outcome.
 #pragma once
 
 #include <string>
@@ -8,9 +8,25 @@
 
 namespace tessivo {
 
+// What a console-mode run found, one value per exit status, so a script can
+// tell "do not retry, a PIN try may be gone" from "the port is not there yet".
+enum class ConsoleOutcome {
+  Accepted,      // the modem took the PIN
+  NotAccepted,   // the modem answered, but not with acceptance
+  PortNotFound,  // no such port
+  PortBusy,      // held by another program, or access refused
+  PortFaulty,    // could not be opened for another reason
+  UnsafePin,     // not four ASCII letters or digits: never sent, port untouched
+  NoAnswer,      // nothing could be written, or nothing came back at all
+};
+
+// The process exit status for an outcome: 0 for Accepted, 1 and 3 to 7 for
+// the failures (2 is the start that could show no dialog).
+int ExitStatusFor(ConsoleOutcome outcome);
+
 // Opens the port, sends "AT+CPIN=<pin>", collects the reply (also what comes
-// late), closes the port and gives exactly one signal: success when the modem
-// answered OK, failure otherwise. Returns whether the PIN was accepted.
-bool RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin);
+// late), closes the port and gives exactly one signal: success for Accepted,
+// failure for every other outcome.
+ConsoleOutcome RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin);
 
 }  // namespace tessivo

@@ -1,19 +1,45 @@
 #include "app/sim_unlock_app.h"
 
-#include "app/command_line.h"
 #include "app/console_mode.h"
+#include "app/usage.h"
 
 namespace tessivo {
 
 bool SimUnlockApp::InitInstance() {
-  const auto console = ParseConsoleCommandLine(platform().CommandLine());
-  if (console) {
-    const bool accepted = RunConsoleMode(platform(), console->port, console->pin);
-    SetExitCode(accepted ? 0 : 1);
-  } else {
-    RunDialogPath(platform());
+  const auto arguments = platform().Arguments();
+  const StartRequest request = arguments ? DecideStartFromArguments(*arguments)
+                                         : DecideStartFromCommandLine(platform().CommandLine());
+  switch (request.kind) {
+    case StartKind::Console:
+      RunConsole(request);
+      break;
+    case StartKind::Help:
+      platform().WriteOutput(UsageText());
+      break;
+    case StartKind::Version:
+      platform().WriteOutput(VersionText());
+      break;
+    case StartKind::Dialog:
+      RunDialogOrExplain();
+      break;
   }
   return false;
+}
+
+void SimUnlockApp::RunConsole(const StartRequest& request) {
+  // Out of the process list before the seconds the run takes.
+  if (request.pinArgument != 0) platform().HideArgument(request.pinArgument);
+  std::string pin = request.pin;
+  if (request.pinFromInput) pin = PinFromInputLine(platform().ReadSecretLine().value_or(""));
+  SetExitCode(ExitStatusFor(RunConsoleMode(platform(), request.port, pin)));
+}
+
+void SimUnlockApp::RunDialogOrExplain() {
+  const auto explain = [this] { platform().WriteError(UsageText()); };
+  if (!RunDialogPath(platform(), explain)) {
+    explain();
+    SetExitCode(kNoDialogExitStatus);
+  }
 }
 
 }  // namespace tessivo

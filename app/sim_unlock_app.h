@@ -1,22 +1,40 @@
 // The application object: decides between console mode and the dialog.
 #pragma once
 
+#include <functional>
+
+#include "app/command_line.h"
 #include "framework/win_app.h"
 
 namespace tessivo {
+
+// The exit status of a start that is not in console form and could show no
+// dialog (Linux without a reachable display). Console outcomes have theirs
+// in console_mode.h.
+constexpr int kNoDialogExitStatus = 2;
 
 class SimUnlockApp : public CWinApp {
  public:
   using CWinApp::CWinApp;
 
-  // Console form ("... COM1 1234"): submit the PIN silently, exit status 0
-  // when accepted and 1 otherwise, so scripts can rely on it. Any other
-  // command line runs the dialog. Always answers false: no message loop.
+  // Console form ("... COM1 1234"): submit the PIN silently; the exit status
+  // tells the outcome (ExitStatusFor). --help and --version (Linux) print and
+  // end with 0. Any other command line runs the dialog, or where no window
+  // system can be opened prints the usage text and ends with 2. Always
+  // answers false: no message loop.
   bool InitInstance() override;
+
+ private:
+  void RunConsole(const StartRequest& request);
+  void RunDialogOrExplain();
 };
 
 // The dialog path, provided by the user-interface room (ui/dialog_path.cpp);
-// the unit tests link a stand-in that simply returns.
-void RunDialogPath(Platform& platform);
+// the unit tests link a stand-in that finds no window system. Returns false
+// when no window system could be opened, so nothing was shown.
+// `cannotContinue` runs instead of a return when the window system fails in
+// a way the process cannot survive; the process ends right after it with
+// kNoDialogExitStatus.
+bool RunDialogPath(Platform& platform, const std::function<void()>& cannotContinue);
 
 }  // namespace tessivo

@@ -5,7 +5,6 @@ file(GLOB TESSIVO_OPERATION_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/oper
 add_library(tessivo_dialog STATIC
   framework/controls.cpp
   framework/dialog.cpp
-  framework/unicode_1252.cpp
   ui/main_dialog_template.cpp
   ui/sim_unlock_dialog.cpp
   ${TESSIVO_OPERATION_SOURCES}

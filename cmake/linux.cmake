@@ -9,10 +9,11 @@ add_library(tessivo_platform STATIC
   platform/posix/port_release.cpp
   platform/posix/deadline.cpp
   platform/posix/tone_player.cpp
+  platform/posix/terminal.cpp
 )
 target_link_libraries(tessivo_platform PUBLIC tessivo_core PRIVATE PkgConfig::ALSA)
 
-add_executable(tessivo platform/posix/main.cpp)
+add_executable(tessivo main/linux_main.cpp)
 target_link_libraries(tessivo PRIVATE tessivo_platform tessivo_core)
 
 # The dialog, on Qt Widgets.

@@ -12,12 +12,16 @@ string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," TESSIVO_ICON_BYTES "${TESSIVO
 configure_file(${PROJECT_SOURCE_DIR}/framework/qt/program_icon.cpp.in
                ${CMAKE_BINARY_DIR}/generated/program_icon.cpp @ONLY)
 
+# libxcb answers whether the X server is there before Qt is asked to use it.
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
+
 add_library(tessivo_qt STATIC
+  framework/qt/display_probe.cpp
   framework/qt/qt_window_system.cpp
   framework/qt/qt_dialog_window.cpp
   ${CMAKE_BINARY_DIR}/generated/program_icon.cpp
 )
-target_link_libraries(tessivo_qt PUBLIC tessivo_dialog Qt6::Widgets)
+target_link_libraries(tessivo_qt PUBLIC tessivo_dialog Qt6::Widgets PRIVATE PkgConfig::XCB)
 
 target_sources(tessivo PRIVATE ui/dialog_path.cpp)
 target_link_libraries(tessivo PRIVATE tessivo_qt)

@@ -16,7 +16,7 @@ target_link_libraries(tessivo_platform PUBLIC tessivo_core)
 # WIN32: the GUI subsystem (-mwindows), so console mode never flashes a
 # console window. The dialog room adds its sources and resources to this
 # target, `tessivo_exe`, from windows_dialog.cmake.
-add_executable(tessivo_exe WIN32 platform/win32/main.cpp)
+add_executable(tessivo_exe WIN32 main/windows_main.cpp)
 set_target_properties(tessivo_exe PROPERTIES OUTPUT_NAME Tessivo)
 target_link_libraries(tessivo_exe PRIVATE tessivo_platform tessivo_core)
 

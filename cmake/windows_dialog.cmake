@@ -7,9 +7,7 @@ add_library(tessivo_win32_ui STATIC framework/win32/win32_window_system.cpp)
 target_link_libraries(tessivo_win32_ui PUBLIC tessivo_dialog user32 gdi32 shell32)
 
 # windres finds resource.h, the control list and the icon beside the .rc,
-# and the version, from project(), in a generated header.
-configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in
-               ${CMAKE_BINARY_DIR}/generated/tessivo_version.h @ONLY)
+# and the version, from project(), in the generated header (CMakeLists.txt).
 set_source_files_properties(resources/Tessivo.rc PROPERTIES
   INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/resources;${CMAKE_BINARY_DIR}/generated"
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/main_dialog_controls.def;${PROJECT_SOURCE_DIR}/resources/tessivo.ico")

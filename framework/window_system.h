@@ -9,6 +9,7 @@
 // independently of any window, until DeleteObject.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -78,7 +79,10 @@ class WindowSystem {
 
 // The window system of the machine the program runs on, made when the dialog
 // path starts (on Linux that is where the Qt application comes to life, so a
-// console-mode start never touches Qt). Defined once per platform.
-std::unique_ptr<WindowSystem> OpenHostWindowSystem();
+// console-mode start never touches Qt). Defined once per platform. Nothing
+// when none can be opened here (Linux without a display that answers).
+// `lastWords` runs when the window system fails after all in a way that
+// cannot be returned from; the process ends right after it.
+std::unique_ptr<WindowSystem> OpenHostWindowSystem(const std::function<void()>& lastWords);
 
 }  // namespace tessivo

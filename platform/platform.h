@@ -1,11 +1,14 @@
 // What the portable code needs of the operating system besides the serial
-// port: pauses, the speaker, and the raw command line. The product passes the
-// host's implementation down; tests pass fakes that record and keep virtual
-// time.
+// port: pauses, the speaker, the command line, and on Linux the terminal
+// (standard input and output). The product passes the host's implementation
+// down; tests pass fakes that record and keep virtual time.
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/serial_device.h"
 
@@ -27,6 +30,26 @@ class Platform {
 
   // The whole command line as one string, program path first.
   virtual std::string CommandLine() = 0;
+
+  // The arguments one by one, program name first, where the system hands
+  // them over that way (Linux); nothing where it hands over one line
+  // (Windows, see CommandLine).
+  virtual std::optional<std::vector<std::string>> Arguments() = 0;
+
+  // Overwrites argument `index` of the running process with '*', so the
+  // process list no longer shows it. Nothing where arguments are not kept
+  // one by one.
+  virtual void HideArgument(std::size_t index) = 0;
+
+  // The first line of standard input without its line end, read without
+  // echo when the input is a terminal; at most a few hundred bytes of it.
+  // Nothing when there is no input or it ends before any byte.
+  virtual std::optional<std::string> ReadSecretLine() = 0;
+
+  // Windows-1252 text to standard output or standard error, in the
+  // terminal's encoding. Nothing where there is no terminal.
+  virtual void WriteOutput(const std::string& text) = 0;
+  virtual void WriteError(const std::string& text) = 0;
 };
 
 // The platform of the machine the program runs on; defined once per platform.

@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkg-config git ca-certificates
   libgtest-dev libgmock-dev
   libasound2-dev
-  qt6-base-dev libqt6opengl6-dev fonts-dejavu-core
+  qt6-base-dev libqt6opengl6-dev libxcb1-dev fonts-dejavu-core
   g++-mingw-w64-x86-64 wine64 wine fonts-wine
   xvfb xauth xdotool imagemagick x11-utils socat
   clang libclang-rt-14-dev llvm

@@ -12,9 +12,10 @@
 #include <cstdlib>
 
 #include "framework/dialog.h"
+#include "framework/qt/display_probe.h"
 #include "framework/qt/program_icon.h"
 #include "framework/qt/qt_dialog_window.h"
-#include "framework/unicode_1252.h"
+#include "text/unicode_1252.h"
 
 namespace tessivo {
 namespace {
@@ -86,8 +87,13 @@ QFont FontFor(const LogFont& description) {
   return font;
 }
 
-QtWindowSystem::QtWindowSystem() {
-  if (!QApplication::instance()) ownApplication_ = std::make_unique<QApplication>(gArgc, gArgv);
+QtWindowSystem::QtWindowSystem() : QtWindowSystem(nullptr) {}
+
+QtWindowSystem::QtWindowSystem(std::unique_ptr<QApplication> application)
+    : ownApplication_(std::move(application)) {
+  if (!ownApplication_ && !QApplication::instance()) {
+    ownApplication_ = std::make_unique<QApplication>(gArgc, gArgv);
+  }
   SubstituteMissingFonts();
 }
 
@@ -264,13 +270,37 @@ GdiObject QtWindowSystem::DefaultCtlColor(CDC&, int) {
   return 0;
 }
 
-std::unique_ptr<WindowSystem> OpenHostWindowSystem() {
-  // Without a display Qt would abort the program; with none there is
-  // simply no dialog to show.
-  const bool displayable =
-      std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-  if (!displayable) return nullptr;
-  return std::make_unique<QtWindowSystem>();
+namespace {
+
+// While the application starts, Qt's messages stay off the user's terminal,
+// and a failure it would end the process on gets the caller's last words
+// instead of a core dump.
+std::function<void()> gLastWords;
+
+void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString&) {
+  if (type != QtFatalMsg) return;
+  if (gLastWords) gLastWords();
+  std::_Exit(EXIT_FAILURE);
+}
+
+}  // namespace
+
+std::unique_ptr<WindowSystem> OpenHostWindowSystem(const std::function<void()>& lastWords) {
+  const char* requested = std::getenv("QT_QPA_PLATFORM");
+  static std::string platform;  // Qt keeps pointers into its arguments
+  platform = ChooseQtPlatform(requested ? requested : "", ProbeDisplays());
+  if (platform.empty()) return nullptr;
+
+  static char program[] = "tessivo";
+  static char option[] = "-platform";
+  static int argc = 3;
+  static char* argv[] = {program, option, platform.data(), nullptr};
+  gLastWords = lastWords;
+  const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
+  auto application = std::make_unique<QApplication>(argc, argv);
+  qInstallMessageHandler(previous);
+  gLastWords = nullptr;
+  return std::make_unique<QtWindowSystem>(std::move(application));
 }
 
 }  // namespace tessivo

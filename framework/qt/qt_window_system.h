@@ -36,6 +36,8 @@ class QtWindowSystem : public WindowSystem {
  public:
   // Uses the running QApplication, or makes one that lives as long as this.
   QtWindowSystem();
+  // Keeps the given application (may be null) for as long as this lives.
+  explicit QtWindowSystem(std::unique_ptr<QApplication> application);
   ~QtWindowSystem() override;
 
   // --- Hooks for tests; unset, the real thing happens.

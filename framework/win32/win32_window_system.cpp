@@ -243,7 +243,7 @@ GdiObject Win32WindowSystem::DefaultCtlColor(CDC&, int) {
       DefWindowProcA(window_, colourMessage_, colourWParam_, colourLParam_));
 }
 
-std::unique_ptr<WindowSystem> OpenHostWindowSystem() {
+std::unique_ptr<WindowSystem> OpenHostWindowSystem(const std::function<void()>&) {
   return std::make_unique<Win32WindowSystem>(GetModuleHandleA(nullptr));
 }
 

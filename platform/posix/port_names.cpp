@@ -23,6 +23,7 @@ std::optional<int> PortNumber(const std::string& name) {
 
 std::optional<std::string> DevicePathForPort(const std::string& portName,
                                              const char* portDirectory) {
+  if (!portName.empty() && portName.front() == '/') return portName;
   const auto number = PortNumber(portName);
   if (!number) return std::nullopt;
   const int n = *number;

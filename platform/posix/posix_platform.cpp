@@ -1,9 +1,13 @@
 #include "platform/posix/posix_platform.h"
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/posix/posix_serial_device.h"
+#include "platform/posix/terminal.h"
 #include "platform/posix/tone_player.h"
 
 namespace tessivo {
@@ -20,11 +24,38 @@ void PosixPlatform::Beep(unsigned hz, unsigned ms) {
   PlayTone(hz, ms);
 }
 
+std::string PosixPlatform::CommandLine() {
+  std::string line;
+  for (std::size_t i = 0; i < arguments_.size(); ++i) {
+    if (i > 0) line += ' ';
+    line += arguments_[i];
+  }
+  return line;
+}
+
+void PosixPlatform::HideArgument(std::size_t index) {
+  if (index >= argv_.size() || argv_[index] == nullptr) return;
+  std::memset(argv_[index], '*', std::strlen(argv_[index]));
+}
+
+std::optional<std::string> PosixPlatform::ReadSecretLine() {
+  return ReadLineWithoutEcho(STDIN_FILENO);
+}
+
+void PosixPlatform::WriteOutput(const std::string& text) {
+  WriteUtf8(STDOUT_FILENO, text);
+}
+
+void PosixPlatform::WriteError(const std::string& text) {
+  WriteUtf8(STDERR_FILENO, text);
+}
+
 void PosixPlatform::SetArguments(int argc, char** argv) {
-  commandLine_.clear();
+  arguments_.clear();
+  argv_.clear();
   for (int i = 0; i < argc; ++i) {
-    if (i > 0) commandLine_ += ' ';
-    commandLine_ += argv[i];
+    arguments_.emplace_back(argv[i]);
+    argv_.push_back(argv[i]);
   }
 }
 

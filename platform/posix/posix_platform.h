@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -12,14 +13,23 @@ class PosixPlatform : public Platform {
   std::unique_ptr<SerialDevice> NewSerialDevice() override;
   void Sleep(unsigned ms) override;
   void Beep(unsigned hz, unsigned ms) override;
-  std::string CommandLine() override { return commandLine_; }
-
   // Linux has no single command-line string: the program path and its
   // arguments joined by single spaces stand in for it.
+  std::string CommandLine() override;
+  std::optional<std::vector<std::string>> Arguments() override { return arguments_; }
+  // Overwrites the argument in main's argv, the memory the process list
+  // (/proc/PID/cmdline, ps) shows.
+  void HideArgument(std::size_t index) override;
+  std::optional<std::string> ReadSecretLine() override;
+  void WriteOutput(const std::string& text) override;
+  void WriteError(const std::string& text) override;
+
+  // main's arguments; argv must stay valid for the life of the program.
   void SetArguments(int argc, char** argv);
 
  private:
-  std::string commandLine_;
+  std::vector<std::string> arguments_;
+  std::vector<char*> argv_;
 };
 
 }  // namespace tessivo

@@ -13,6 +13,13 @@ class Win32Platform : public Platform {
   void Sleep(unsigned ms) override;
   void Beep(unsigned hz, unsigned ms) override;
   std::string CommandLine() override;
+  // Windows hands over one command line, and a GUI-subsystem program has no
+  // terminal: the rest has nothing to do here.
+  std::optional<std::vector<std::string>> Arguments() override { return std::nullopt; }
+  void HideArgument(std::size_t) override {}
+  std::optional<std::string> ReadSecretLine() override { return std::nullopt; }
+  void WriteOutput(const std::string&) override {}
+  void WriteError(const std::string&) override {}
 };
 
 }  // namespace tessivo

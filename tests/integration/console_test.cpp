@@ -2,10 +2,20 @@
 // pseudo-terminal: the bytes on the wire, the tones, the exit status, and the
 // silence on stdout and stderr.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "tests/support/process.h"
 #include "tests/support/tone_capture.h"
@@ -24,6 +34,8 @@ struct Case {
   const char* wire;  // bytes the modem must have received
 };
 
+// One row per exit status where a modem can produce it; the port rows that
+// need a held or forbidden device follow as tests of their own.
 const Case kCases[] = {
     {"right PIN", {"COM1", "1234"}, {}, 0, Signal::Success, "AT+CPIN=1234\r"},
     {"port name in any case opens the lower-case device",
@@ -35,6 +47,12 @@ const Case kCases[] = {
     {"wrong PIN, verbose errors",
      {"COM1", "9999"},
      {"--cmee", "2"},
+     1,
+     Signal::Failure,
+     "AT+CPIN=9999\r"},
+    {"wrong PIN, numeric errors",
+     {"COM1", "9999"},
+     {"--cmee", "1"},
      1,
      Signal::Failure,
      "AT+CPIN=9999\r"},
@@ -52,14 +70,22 @@ const Case kCases[] = {
      1,
      Signal::Failure,
      "AT+CPIN=1OK2\r"},
-    {"a PIN with ';' is never sent", {"COM1", "12;4"}, {}, 1, Signal::Failure, ""},
-    {"absent port", {"COM2", "1234"}, {}, 1, Signal::Failure, ""},
+    {"a PIN with ';' is never sent", {"COM1", "12;4"}, {}, 6, Signal::Failure, ""},
+    {"absent port", {"COM2", "1234"}, {}, 3, Signal::Failure, ""},
     {"SIM without PIN request refuses",
      {"COM1", "1234"},
      {"--state", "ready"},
      1,
      Signal::Failure,
      "AT+CPIN=1234\r"},
+    {"silent modem", {"COM1", "1234"}, {"--silent"}, 7, Signal::Failure, "AT+CPIN=1234\r"},
+    {"device path that does not exist",
+     {"/nonexistent/ttyUSB2", "1234"},
+     {},
+     3,
+     Signal::Failure,
+     ""},
+    {"a folder is no device", {"/tmp", "1234"}, {}, 5, Signal::Failure, ""},
 };
 
 void ExpectSignal(const std::vector<CapturedTone>& tones, Signal signal) {
@@ -123,7 +149,7 @@ TEST(Console, BusyPortGivesTheFailureSignalAtOnceAndSendsNothing) {
   const ProcessResult run = RunProgram({TESSIVO_BIN, "COM1", "1234"}, env);
   close(holder);
 
-  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.exitCode, 4);
   EXPECT_EQ(modem.BytesIn(), "");
   ExpectSignal(capture.Tones(), Signal::Failure);
   EXPECT_LT(run.elapsedMs, 1500);  // the two tones and the pause take 1 s
@@ -142,6 +168,293 @@ TEST(Console, PortIsFreeAgainAfterARun) {
   ASSERT_GE(fd, 0);
   EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
   close(fd);
+}
+
+// A port folder with the virtual modem as COM1 and the tone capture.
+class ConsoleRun {
+ public:
+  explicit ConsoleRun(const std::vector<std::string>& modemOptions = {})
+      : modem_(dir_ / "com1", modemOptions, dir_ / "transcript"), capture_(dir_.path()) {
+    env_ = capture_.Environment();
+    env_["TESSIVO_PORT_DIR"] = dir_.path();
+  }
+  VirtualModem& modem() { return modem_; }
+  std::map<std::string, std::string>& env() { return env_; }
+  std::vector<CapturedTone> Tones() { return capture_.Tones(); }
+  std::string Path(const std::string& name) const { return dir_ / name; }
+
+ private:
+  TempDir dir_;
+  VirtualModem modem_;
+  ToneCapture capture_;
+  std::map<std::string, std::string> env_;
+};
+
+TEST(Console, DevicePathIsUsedAsGiven) {
+  // The link (as /dev/serial/by-id/... is one) and the device itself.
+  for (const bool viaLink : {true, false}) {
+    SCOPED_TRACE(viaLink ? "link" : "device");
+    ConsoleRun run;
+    ASSERT_TRUE(run.modem().running());
+    const std::string path = viaLink ? run.Path("com1") : run.modem().Device();
+    const ProcessResult result = RunProgram({TESSIVO_BIN, path, "1234"}, run.env());
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(run.modem().BytesIn(), "AT+CPIN=1234\r");
+    ExpectSignal(run.Tones(), Signal::Success);
+  }
+}
+
+TEST(Console, RefusedPermissionIsBusy) {
+  ConsoleRun run;
+  ASSERT_TRUE(run.modem().running());
+  std::vector<std::string> argv = {TESSIVO_BIN, run.modem().Device(), "1234"};
+  std::string device = run.modem().Device();
+  if (geteuid() == 0) {
+    // Root opens anything: the program runs as nobody, who may not open a
+    // terminal that root's 0620 keeps to itself.
+    ASSERT_EQ(chmod(device.c_str(), 0600), 0);
+    argv.insert(argv.begin(),
+                {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+  } else {
+    ASSERT_EQ(chmod(device.c_str(), 0), 0);
+  }
+  const ProcessResult result = RunProgram(argv, run.env());
+  chmod(device.c_str(), 0620);
+  EXPECT_EQ(result.exitCode, 4) << result.err;
+  EXPECT_EQ(run.modem().BytesIn(), "");
+}
+
+TEST(Console, PinFromStandardInput) {
+  const struct {
+    const char* input;
+    int exitCode;
+    const char* wire;
+  } cases[] = {
+      {"1234\n", 0, "AT+CPIN=1234\r"},
+      {"9999\r\nmore lines\n", 1, "AT+CPIN=9999\r"},  // a line from a Windows file
+      {"1234", 0, "AT+CPIN=1234\r"},                  // no line end at all
+      {"12345\n", 6, ""},
+      {"12;4\n", 6, ""},
+      {"", 6, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    ConsoleRun run;
+    ASSERT_TRUE(run.modem().running());
+    ProgramIo io;
+    io.input = c.input;
+    const ProcessResult result = RunProgram({TESSIVO_BIN, "COM1", "-"}, run.env(), io);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(run.modem().BytesIn(), c.wire);
+    ExpectSignal(run.Tones(), c.exitCode == 0 ? Signal::Success : Signal::Failure);
+  }
+}
+
+std::string CommandLineOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Console, PinIsGoneFromTheProcessListWhileTheRunWaits) {
+  ConsoleRun run({"--silent"});  // the run then waits its longest
+  ASSERT_TRUE(run.modem().running());
+  std::vector<std::string> seen;
+  ProgramIo io;
+  io.whileRunning = [&](pid_t pid) {
+    // Once the command is on the wire, the run is past reading its arguments.
+    if (seen.empty() && run.modem().BytesIn() == "AT+CPIN=4711\r")
+      seen.push_back(CommandLineOf(pid));
+  };
+  const ProcessResult result = RunProgram({TESSIVO_BIN, "COM1", "4711"}, run.env(), io);
+  EXPECT_EQ(result.exitCode, 7);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], std::string(TESSIVO_BIN) + '\0' + "COM1" + '\0' + "****" + '\0');
+}
+
+// Standard input on a pseudo-terminal: what the terminal shows, and its
+// settings before, during and after the read.
+class TerminalInput {
+ public:
+  TerminalInput() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(master_);
+    unlockpt(master_);
+    slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+    fcntl(master_, F_SETFL, O_NONBLOCK);
+  }
+  ~TerminalInput() {
+    close(slave_);
+    close(master_);
+  }
+  int slave() const { return slave_; }
+  bool Echoes() const {
+    termios tio{};
+    tcgetattr(slave_, &tio);
+    return (tio.c_lflag & ECHO) != 0;
+  }
+  void Type(const std::string& text) {
+    ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+  std::string Shown() {
+    std::string shown;
+    char buffer[256];
+    for (ssize_t n; (n = read(master_, buffer, sizeof buffer)) > 0;) shown.append(buffer, n);
+    return shown;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+};
+
+TEST(Console, PinTypedOnATerminalIsNotEchoed) {
+  ConsoleRun run;
+  ASSERT_TRUE(run.modem().running());
+  TerminalInput terminal;
+  ASSERT_TRUE(terminal.Echoes());
+  ProgramIo io;
+  io.inputFd = terminal.slave();
+  bool typed = false;
+  io.whileRunning = [&](pid_t) {
+    if (!typed && !terminal.Echoes()) {
+      terminal.Type("1234\n");
+      typed = true;
+    }
+  };
+  const ProcessResult result = RunProgram({TESSIVO_BIN, "COM1", "-"}, run.env(), io, 15000);
+  EXPECT_TRUE(typed);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(run.modem().BytesIn(), "AT+CPIN=1234\r");
+  EXPECT_EQ(terminal.Shown().find("1234"), std::string::npos);
+  EXPECT_TRUE(terminal.Echoes());
+}
+
+TEST(Console, InterruptedPinReadGivesTheEchoBack) {
+  const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+  for (int signal : signals) {
+    SCOPED_TRACE(signal);
+    ConsoleRun run;
+    TerminalInput terminal;
+    ProgramIo io;
+    io.inputFd = terminal.slave();
+    bool sent = false;
+    io.whileRunning = [&](pid_t pid) {
+      if (!sent && !terminal.Echoes()) {
+        kill(pid, signal);
+        sent = true;
+      }
+    };
+    const ProcessResult result = RunProgram({TESSIVO_BIN, "COM1", "-"}, run.env(), io, 10000);
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(result.exitCode, -1);  // ended by the signal, not by a time-out of ours
+    EXPECT_LT(result.elapsedMs, 5000);
+    EXPECT_TRUE(terminal.Echoes());
+    EXPECT_EQ(run.modem().BytesIn(), "");
+  }
+}
+
+// Starts that are not in console form, on a machine without a display that
+// answers: the usage text on stderr and status 2, never a Qt abort.
+TEST(Console, WithoutADisplayTheUsageTextAndStatusTwo) {
+  const std::vector<std::string> kNoDisplay = {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET",
+                                               "QT_QPA_PLATFORM"};
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+  } cases[] = {
+      {"no arguments", {}, {}},
+      {"three-digit PIN", {"COM1", "123"}, {}},
+      {"five-digit PIN", {"COM1", "12345"}, {}},
+      {"port alone", {"COM1"}, {}},
+      {"three-digit port", {"COM100", "1234"}, {}},
+      {"a display nobody serves", {}, {{"DISPLAY", ":99"}}},
+      {"xcb asked for, nobody serves", {}, {{"DISPLAY", ":99"}, {"QT_QPA_PLATFORM", "xcb"}}},
+      {"a Wayland socket that is not there", {}, {{"WAYLAND_DISPLAY", "wayland-99"}}},
+      // Qt gives up the process itself here; it must end as quietly.
+      {"a Qt platform that is not installed", {}, {{"QT_QPA_PLATFORM", "nosuchplatform"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> argv = {TESSIVO_BIN};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    ProgramIo io;
+    io.unset = kNoDisplay;
+    const ProcessResult result = RunProgram(argv, c.env, io);
+    EXPECT_EQ(result.exitCode, 2);  // -1 would be a signal: Qt's abort
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("Aufruf: tessivo PORT PIN", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find("Beispiel: tessivo COM1 1234"), std::string::npos);
+    EXPECT_NE(result.err.find("/dev/ttyUSB2"), std::string::npos);
+    EXPECT_NE(result.err.find("dialout"), std::string::npos);
+    EXPECT_NE(result.err.find("Ger\xC3\xA4tepfad"), std::string::npos);  // UTF-8 on a terminal
+    EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 8);
+  }
+}
+
+TEST(Console, HelpAndVersion) {
+  const struct {
+    std::vector<std::string> args;
+    const char* startOfOutput;
+  } cases[] = {
+      {{"--help"}, "Aufruf: tessivo PORT PIN"},
+      {{"-h"}, "Aufruf: tessivo PORT PIN"},
+      {{"--version"}, "tessivo 1.0.0\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    std::vector<std::string> argv = {TESSIVO_BIN};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const ProcessResult result = RunProgram(argv, {});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out.rfind(c.startOfOutput, 0), 0u) << result.out;
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+// With a display that answers, the same starts open the dialog: the program
+// is still running (the dialog waits for its user) when the test ends it.
+TEST(Console, WithADisplayTheDialogOpens) {
+  TempDir ports;
+  ProgramIo io;
+  io.unset = {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET"};
+  const ProcessResult offscreen =
+      RunProgram({TESSIVO_BIN},
+                 {{"QT_QPA_PLATFORM", "offscreen"}, {"TESSIVO_PORT_DIR", ports.path()}}, io, 3000);
+  EXPECT_EQ(offscreen.exitCode, -1) << offscreen.err;
+  EXPECT_EQ(offscreen.err.find("Aufruf"), std::string::npos);
+
+  if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "no Xvfb for the X11 case";
+  // A real X server, found through DISPLAY as a desktop session has it.
+  const std::string displayFile = ports / "display";
+  const pid_t xvfb = fork();
+  if (xvfb == 0) {
+    const int fd = open(displayFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(fd, 3);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", nullptr);
+    _exit(127);
+  }
+  std::string number;
+  for (int i = 0; i < 200 && number.find('\n') == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream in(displayFile);
+    std::getline(in, number, '\0');
+  }
+  io.unset.push_back("QT_QPA_PLATFORM");
+  const ProcessResult x11 = RunProgram(
+      {TESSIVO_BIN},
+      {{"DISPLAY", ":" + number.substr(0, number.find('\n'))}, {"TESSIVO_PORT_DIR", ports.path()}},
+      io, 4000);
+  kill(xvfb, SIGTERM);
+  waitpid(xvfb, nullptr, 0);
+  EXPECT_EQ(x11.exitCode, -1) << x11.err;
+  EXPECT_EQ(x11.err.find("Aufruf"), std::string::npos) << x11.err;
 }
 
 }  // namespace

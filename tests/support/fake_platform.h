@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,12 @@ class FakePlatform : public Platform {
   std::vector<Tone> tones;
   std::vector<std::string> events;  // sleeps and beeps, with time
   std::string commandLine;
+  std::optional<std::vector<std::string>> arguments;  // set: a Linux start
+  std::vector<std::size_t> hiddenArguments;
+  std::optional<std::string> inputLine;  // what ReadSecretLine gives
+  int inputReads = 0;
+  std::string out;
+  std::string err;
 
   FakePort& Port(const std::string& name) { return ports[name]; }
 
@@ -68,6 +75,14 @@ class FakePlatform : public Platform {
     now += ms;
   }
   std::string CommandLine() override { return commandLine; }
+  std::optional<std::vector<std::string>> Arguments() override { return arguments; }
+  void HideArgument(std::size_t index) override { hiddenArguments.push_back(index); }
+  std::optional<std::string> ReadSecretLine() override {
+    ++inputReads;
+    return inputLine;
+  }
+  void WriteOutput(const std::string& text) override { out += text; }
+  void WriteError(const std::string& text) override { err += text; }
 };
 
 }  // namespace tessivo::testing

@@ -32,13 +32,15 @@ std::string ReadAll(const std::string& path) {
 }
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-            const std::string& outPath, const std::string& errPath) {
+            const std::string& outPath, const std::string& errPath, const ProgramIo& io = {},
+            const std::string& inPath = "/dev/null") {
   const pid_t pid = fork();
   if (pid != 0) return pid;
+  for (const auto& name : io.unset) unsetenv(name.c_str());
   for (const auto& [key, value] : env) setenv(key.c_str(), value.c_str(), 1);
   const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int in = open("/dev/null", O_RDONLY);
+  const int in = io.inputFd >= 0 ? io.inputFd : open(inPath.c_str(), O_RDONLY);
   dup2(in, 0);
   dup2(out, 1);
   dup2(err, 2);
@@ -58,10 +60,20 @@ double CpuMs(const rusage& r) {
 
 ProcessResult RunProgram(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& env, long timeoutMs) {
+  return RunProgram(argv, env, ProgramIo{}, timeoutMs);
+}
+
+ProcessResult RunProgram(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env, const ProgramIo& options,
+                         long timeoutMs) {
   TempDir io;
   ProcessResult result;
+  {
+    std::ofstream in(io / "in", std::ios::binary);
+    in << options.input;
+  }
   const auto start = Clock::now();
-  const pid_t pid = Spawn(argv, env, io / "out", io / "err");
+  const pid_t pid = Spawn(argv, env, io / "out", io / "err", options, io / "in");
   int status = 0;
   rusage usage{};
   for (;;) {
@@ -73,6 +85,7 @@ ProcessResult RunProgram(const std::vector<std::string>& argv,
       status = -1;
       break;
     }
+    if (options.whileRunning) options.whileRunning(pid);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   result.elapsedMs = static_cast<long>(

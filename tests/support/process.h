@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,18 @@ struct ProcessResult {
 // timeoutMs.
 ProcessResult RunProgram(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& env, long timeoutMs = 30000);
+
+// More of the child's surroundings, for the starts that need them.
+struct ProgramIo {
+  std::vector<std::string> unset;  // variables removed from the environment
+  std::string input;               // standard input (else /dev/null)
+  int inputFd = -1;                // or this descriptor, e.g. a terminal
+  // Called every few ms with the child's pid while it runs.
+  std::function<void(pid_t)> whileRunning;
+};
+ProcessResult RunProgram(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env, const ProgramIo& io,
+                         long timeoutMs = 30000);
 
 // A fresh temporary folder, removed with everything in it on destruction.
 class TempDir {

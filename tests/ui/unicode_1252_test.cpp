@@ -2,7 +2,7 @@
 // page differs from Latin-1, characters it lacks, and the round trip.
 #include <gtest/gtest.h>
 
-#include "framework/unicode_1252.h"
+#include "text/unicode_1252.h"
 
 namespace tessivo {
 namespace {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/sim_unlock_app.h"
+#include "app/usage.h"
 #include "tests/support/fake_platform.h"
 
 namespace tessivo {
@@ -26,31 +27,37 @@ std::function<Replies(const std::string&)> Modem(const std::string& answer, long
   };
 }
 
+using O = ConsoleOutcome;
+
 struct Case {
   const char* what;
   const char* pin;
   const char* answer;
   long delay;
   bool echo;
-  bool accepted;
+  ConsoleOutcome outcome;
 };
 
 const Case kCases[] = {
-    {"right PIN", "1234", "\r\nOK\r\n", 0, true, true},
-    {"right PIN, no echo", "1234", "\r\nOK\r\n", 0, false, true},
-    {"wrong PIN", "1234", "\r\n+CME ERROR: incorrect password\r\n", 0, true, false},
-    {"plain error", "1234", "\r\nERROR\r\n", 0, true, false},
-    {"OK after the echo, in the late collection", "1234", "\r\nOK\r\n", 2000, true, true},
-    {"OK after Transact gave up", "1234", "\r\nOK\r\n", 3200, false, true},
-    {"OK too late even for the late collection", "1234", "\r\nOK\r\n", 6000, false, false},
+    {"right PIN", "1234", "\r\nOK\r\n", 0, true, O::Accepted},
+    {"right PIN, no echo", "1234", "\r\nOK\r\n", 0, false, O::Accepted},
+    {"wrong PIN", "1234", "\r\n+CME ERROR: incorrect password\r\n", 0, true, O::NotAccepted},
+    {"plain error", "1234", "\r\nERROR\r\n", 0, true, O::NotAccepted},
+    {"OK after the echo, in the late collection", "1234", "\r\nOK\r\n", 2000, true, O::Accepted},
+    {"OK after Transact gave up", "1234", "\r\nOK\r\n", 3200, false, O::Accepted},
+    {"OK too late even for the late collection", "1234", "\r\nOK\r\n", 6000, false, O::NoAnswer},
     // The echo of a PIN holding "ok" must not pass for the modem's OK.
-    {"echoed 1ok2 rejected", "1ok2", "\r\n+CME ERROR: 16\r\n", 0, true, false},
-    {"echoed okok rejected", "okok", "\r\nERROR\r\n", 0, true, false},
-    {"echoed okok accepted", "okok", "\r\nOK\r\n", 0, true, true},
+    {"echoed 1ok2 rejected", "1ok2", "\r\n+CME ERROR: 16\r\n", 0, true, O::NotAccepted},
+    {"echoed okok rejected", "okok", "\r\nERROR\r\n", 0, true, O::NotAccepted},
+    {"echoed okok accepted", "okok", "\r\nOK\r\n", 0, true, O::Accepted},
     // Error replies holding the letters "ok" are no acceptance.
-    {"error text holding ok", "1234", "\r\n+CME ERROR: SIM broken\r\n", 0, true, false},
-    {"Token ERROR", "1234", "\r\nToken ERROR\r\n", 0, true, false},
-    {"OK joined after an ERROR", "1234", "\r\nERROR\r\nOK", 0, true, false},
+    {"error text holding ok", "1234", "\r\n+CME ERROR: SIM broken\r\n", 0, true, O::NotAccepted},
+    {"Token ERROR", "1234", "\r\nToken ERROR\r\n", 0, true, O::NotAccepted},
+    {"OK joined after an ERROR", "1234", "\r\nERROR\r\nOK", 0, true, O::NotAccepted},
+    // Only the echo came back: the modem is there, so a try may be gone.
+    {"echo and nothing else", "1234", "", 0, true, O::NotAccepted},
+    {"silent modem", "1234", "", 0, false, O::NoAnswer},
+    {"nothing at first, an error late", "1234", "\r\nERROR\r\n", 3200, false, O::NotAccepted},
 };
 
 TEST(ConsoleMode, OutcomeAndSignal) {
@@ -58,8 +65,8 @@ TEST(ConsoleMode, OutcomeAndSignal) {
     SCOPED_TRACE(c.what);
     FakePlatform platform;
     platform.Port("com1").modem = Modem(c.answer, c.delay, c.echo);
-    EXPECT_EQ(RunConsoleMode(platform, "com1", c.pin), c.accepted);
-    EXPECT_EQ(platform.tones, c.accepted ? kSuccess : kFailure);
+    EXPECT_EQ(RunConsoleMode(platform, "com1", c.pin), c.outcome);
+    EXPECT_EQ(platform.tones, c.outcome == O::Accepted ? kSuccess : kFailure);
     EXPECT_FALSE(platform.Port("com1").isOpen);
   }
 }
@@ -76,13 +83,23 @@ TEST(ConsoleMode, SendsThePinCommandAndClosesBeforeTheSignal) {
   EXPECT_EQ(platform.events.front(), "sleep 500 @300");
 }
 
+TEST(ConsoleMode, NothingWrittenIsNoAnswer) {
+  FakePlatform platform;
+  platform.Port("com1").writeLimit = 0;
+  EXPECT_EQ(RunConsoleMode(platform, "com1", "1234"), O::NoAnswer);
+  EXPECT_EQ(platform.tones, kFailure);
+  EXPECT_FALSE(platform.Port("com1").isOpen);
+}
+
 TEST(ConsoleMode, FailureSignalWithoutTrafficWhenThePortDoesNotOpen) {
-  const PortOpenResult causes[] = {PortOpenResult::NotFound, PortOpenResult::Busy,
-                                   PortOpenResult::Faulty};
-  for (PortOpenResult cause : causes) {
+  const std::pair<PortOpenResult, ConsoleOutcome> causes[] = {
+      {PortOpenResult::NotFound, O::PortNotFound},
+      {PortOpenResult::Busy, O::PortBusy},
+      {PortOpenResult::Faulty, O::PortFaulty}};
+  for (const auto& [cause, outcome] : causes) {
     FakePlatform platform;
     platform.Port("com1").openResult = cause;
-    EXPECT_FALSE(RunConsoleMode(platform, "com1", "1234"));
+    EXPECT_EQ(RunConsoleMode(platform, "com1", "1234"), outcome);
     EXPECT_EQ(platform.tones, kFailure);
     EXPECT_EQ(platform.tones.at(0).at, 0);
     EXPECT_TRUE(platform.Port("com1").written.empty());
@@ -97,37 +114,72 @@ TEST(ConsoleMode, UnsafePinIsNeverSentNorThePortOpened) {
                                  "\xFC"
                                  "123",
                                  "12 4",
+                                 "123",  // lengths only a PIN from stdin can have
+                                 "12345",
                                  ""};
   for (const char* pin : kUnsafe) {
     SCOPED_TRACE(pin);
     FakePlatform platform;
     platform.Port("com1").modem = Modem("\r\nOK\r\n");
-    EXPECT_FALSE(RunConsoleMode(platform, "com1", pin));
+    EXPECT_EQ(RunConsoleMode(platform, "com1", pin), O::UnsafePin);
     EXPECT_EQ(platform.tones, kFailure);
     EXPECT_TRUE(platform.Port("com1").log.empty());
   }
 }
 
-TEST(SimUnlockApp, ExitStatusTellsTheOutcome) {
+TEST(ConsoleMode, ExitStatusOfEveryOutcome) {
+  const std::pair<ConsoleOutcome, int> table[] = {
+      {O::Accepted, 0},   {O::NotAccepted, 1}, {O::PortNotFound, 3}, {O::PortBusy, 4},
+      {O::PortFaulty, 5}, {O::UnsafePin, 6},   {O::NoAnswer, 7}};
+  for (const auto& [outcome, status] : table) EXPECT_EQ(ExitStatusFor(outcome), status);
+}
+
+// The whole start on the fake platform: what the program prints, the exit
+// status, the signal, and what happens to the PIN argument.
+TEST(SimUnlockApp, StartsEndAsTheyShould) {
+  using Args = std::vector<std::string>;
   struct AppCase {
+    const char* what;
+    std::optional<Args> arguments;  // nothing: Windows, the command line below
     const char* line;
-    const char* answer;
+    std::optional<std::string> input;
     int exitCode;
     std::size_t tones;
+    const char* out;
+    bool usageOnStderr;
+    std::vector<std::size_t> hidden;
   } cases[] = {
-      {"tessivo COM1 1234", "\r\nOK\r\n", 0, 1},
-      {"tessivo COM1 1234", "\r\nERROR\r\n", 1, 2},
-      {"tessivo COM9 1234", "\r\nOK\r\n", 1, 2},  // no such port
-      {"tessivo", "\r\nOK\r\n", 0, 0},            // the dialog path: no signal
+      {"Windows, accepted", {}, "tessivo COM1 1234", {}, 0, 1, "", false, {}},
+      {"Windows, rejected", {}, "tessivo COM1 9999", {}, 1, 2, "", false, {}},
+      {"Windows, no such port", {}, "tessivo COM9 1234", {}, 3, 2, "", false, {}},
+      {"Windows, --help is the dialog", {}, "tessivo --help", {}, 2, 0, "", true, {}},
+      // The stand-in finds no window system, as Linux without a display.
+      {"no arguments, no display", Args{"tessivo"}, "", {}, 2, 0, "", true, {}},
+      {"five-digit PIN, no display", Args{"tessivo", "COM1", "12345"}, "", {}, 2, 0, "", true, {}},
+      {"help", Args{"tessivo", "--help"}, "", {}, 0, 0, "usage", false, {}},
+      {"version", Args{"tessivo", "--version"}, "", {}, 0, 0, "tessivo 1.0.0\n", false, {}},
+      {"accepted, PIN hidden", Args{"tessivo", "COM1", "1234"}, "", {}, 0, 1, "", false, {2}},
+      {"PIN from input", Args{"tessivo", "COM1", "-"}, "", "1234\r", 0, 1, "", false, {}},
+      {"wrong PIN from input", Args{"tessivo", "COM1", "-"}, "", " 9999 ", 1, 2, "", false, {}},
+      {"no input line", Args{"tessivo", "COM1", "-"}, "", {}, 6, 2, "", false, {}},
+      {"long input line", Args{"tessivo", "COM1", "-"}, "", "12345", 6, 2, "", false, {}},
+      {"unsafe PIN", Args{"tessivo", "COM1", "12;4"}, "", {}, 6, 2, "", false, {2}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
+    SCOPED_TRACE(c.what);
     FakePlatform platform;
+    platform.arguments = c.arguments;
     platform.commandLine = c.line;
-    platform.Port("com1").modem = Modem(c.answer);
+    platform.inputLine = c.input;
+    platform.Port("com1").modem = [](const std::string& line) {
+      return Replies{{0, line}, {0, line == "AT+CPIN=1234\r" ? "\r\nOK\r\n" : "\r\nERROR\r\n"}};
+    };
     SimUnlockApp app(platform);
     EXPECT_EQ(app.Run(), c.exitCode);
     EXPECT_EQ(platform.tones.size(), c.tones);
+    EXPECT_EQ(platform.out, std::string(c.out) == "usage" ? UsageText() : c.out);
+    EXPECT_EQ(platform.err, c.usageOnStderr ? UsageText() : "");
+    EXPECT_EQ(platform.hiddenArguments, c.hidden);
   }
 }
 

@@ -36,15 +36,30 @@ TEST(PortNames, Table) {
     const char* dir;
     const char* path;  // nullptr: no device
   } cases[] = {
-      {"COM1", nullptr, "/dev/ttyUSB0"},  {"com10", nullptr, "/dev/ttyUSB9"},
-      {"COM11", nullptr, "/dev/ttyACM0"}, {"COM20", nullptr, "/dev/ttyACM9"},
-      {"COM21", nullptr, "/dev/ttyS0"},   {"COM99", nullptr, "/dev/ttyS78"},
-      {"COM1", "/tmp/p", "/tmp/p/com1"},  {"cOm12", "/tmp/p", "/tmp/p/com12"},
-      {"COM1", "", "/dev/ttyUSB0"},       {"COM0", nullptr, nullptr},
-      {"COM01", "/tmp/p", nullptr},       {"COM100", nullptr, nullptr},
-      {"COMXX", nullptr, nullptr},        {"COM", nullptr, nullptr},
-      {"LPT1", nullptr, nullptr},         {"COM 7", nullptr, nullptr},
-      {"COM5X", nullptr, nullptr},        {"../x", "/tmp/p", nullptr},
+      {"COM1", nullptr, "/dev/ttyUSB0"},
+      {"com10", nullptr, "/dev/ttyUSB9"},
+      {"COM11", nullptr, "/dev/ttyACM0"},
+      {"COM20", nullptr, "/dev/ttyACM9"},
+      {"COM21", nullptr, "/dev/ttyS0"},
+      {"COM99", nullptr, "/dev/ttyS78"},
+      {"COM1", "/tmp/p", "/tmp/p/com1"},
+      {"cOm12", "/tmp/p", "/tmp/p/com12"},
+      {"COM1", "", "/dev/ttyUSB0"},
+      {"COM0", nullptr, nullptr},
+      {"COM01", "/tmp/p", nullptr},
+      {"COM100", nullptr, nullptr},
+      {"COMXX", nullptr, nullptr},
+      {"COM", nullptr, nullptr},
+      {"LPT1", nullptr, nullptr},
+      {"COM 7", nullptr, nullptr},
+      {"COM5X", nullptr, nullptr},
+      {"../x", "/tmp/p", nullptr},
+      // A device path goes through untouched, whatever the port folder says.
+      {"/dev/ttyUSB2", nullptr, "/dev/ttyUSB2"},
+      {"/dev/serial/by-id/usb-Huawei_Mobile-if02-port0", "/tmp/p",
+       "/dev/serial/by-id/usb-Huawei_Mobile-if02-port0"},
+      {"/dev/COM1", "/tmp/p", "/dev/COM1"},
+      {"dev/ttyUSB2", nullptr, nullptr},  // relative: no device path
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " in " + (c.dir ? c.dir : "(unset)"));

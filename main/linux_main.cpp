@@ -1,4 +1,5 @@
-// Entry point of the Linux program.
+// Entry point of the Linux program `tessivo`. Everything it decides lives in
+// the application object (app/); this only hands it the arguments.
 #include "app/sim_unlock_app.h"
 #include "platform/posix/posix_platform.h"
 

@@ -1,4 +1,4 @@
-#include "framework/unicode_1252.h"
+#include "text/unicode_1252.h"
 
 namespace tessivo {
 namespace {
@@ -39,6 +39,25 @@ std::string Cp1252FromUnicode(const std::u32string& text) {
   std::string out;
   out.reserve(text.size());
   for (char32_t c : text) out.push_back(Cp1252FromUnicode(c));
+  return out;
+}
+
+std::string Utf8From1252(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  // Every code point of the code page lies in the basic plane.
+  for (char32_t c : UnicodeFrom1252(text)) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
   return out;
 }
 

@@ -1,0 +1,18 @@
+// What the program says on a terminal (Linux only; Windows has none to say it
+// on): the usage text, for --help and for a start that can show no dialog,
+// and the version line. Windows-1252 text, like every text of the program.
+#pragma once
+
+#include <string>
+
+namespace tessivo {
+
+// At most eight lines, German: the console form with an example, the device
+// path, the PIN from standard input, the common cause of status 4 and its
+// cure, and where the exit statuses are explained.
+const std::string& UsageText();
+
+// "tessivo 1.0.0\n", the version from the build.
+std::string VersionText();
+
+}  // namespace tessivo

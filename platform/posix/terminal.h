@@ -1,0 +1,27 @@
+// Standard input and output as a terminal user meets them: a secret line
+// read without echo, and text written in the terminal's encoding.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace tessivo {
+
+// The longest line kept; a longer one is cut there, and the rest of the
+// input is left unread, so an endless input without a line end cannot hang
+// the program.
+constexpr std::size_t kMaxSecretLine = 256;
+
+// Reads the first line of fd (without its "\n"). When fd is a terminal its
+// echo is off meanwhile (the line end still shows, so the user sees the
+// input was taken) and comes back on every way out: the line read, the
+// input ended, or SIGINT, SIGTERM, SIGHUP or SIGQUIT, which then take their
+// previous course. Nothing when the input ends before any byte.
+std::optional<std::string> ReadLineWithoutEcho(int fd);
+
+// Writes the whole of Windows-1252 text to fd as UTF-8; failures are
+// ignored, there is nowhere to report them.
+void WriteUtf8(int fd, const std::string& text1252);
+
+}  // namespace tessivo
