@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev fonts-dejavu-core
   g++-mingw-w64-x86-64 wine64 wine fonts-wine
   xvfb xauth xdotool imagemagick x11-utils socat
+  comgt
 )
 missing=()
 for p in "${packages[@]}"; do
