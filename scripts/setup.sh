@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 wine64 wine fonts-wine
   xvfb xauth xdotool imagemagick x11-utils socat
   clang libclang-rt-14-dev llvm
+  comgt
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -109,7 +109,20 @@ std::optional<std::vector<AtCommand>> ParseCommandLine(std::string_view line) {
       if (i >= s.size() || !IsAlpha(s[i])) return std::nullopt;
       cmd.name += s[i++];
       while (i < s.size() && IsDigit(s[i])) cmd.value += s[i++];
-      if (i < s.size() && s[i] == '?') {
+      if (cmd.name == "S") {
+        // S-parameters: "S3?" reads register 3, "S3=13" sets it; the
+        // number is not optional.
+        if (cmd.value.empty()) return std::nullopt;
+        if (i < s.size() && s[i] == '?') {
+          cmd.form = AtCommand::Form::kRead;
+          ++i;
+        } else if (i < s.size() && s[i] == '=') {
+          cmd.form = AtCommand::Form::kSet;
+          std::string number;
+          for (++i; i < s.size() && IsDigit(s[i]); ++i) number += s[i];
+          cmd.args.push_back(number);
+        }
+      } else if (i < s.size() && s[i] == '?') {
         cmd.form = AtCommand::Form::kRead;
         ++i;
       }

@@ -1,6 +1,6 @@
 // Splits one AT command line into its commands, after ITU-T V.250: "AT",
-// then basic commands (a letter and an optional number, "E0") and extended
-// ones ("+CPIN=...") separated by semicolons.
+// then basic commands (a letter and an optional number, "E0"; S-parameters
+// "S3?" and "S3=13") and extended ones ("+CPIN=...") separated by semicolons.
 #pragma once
 
 #include <optional>
@@ -21,10 +21,11 @@ struct AtCommand {
   // Upper case: "E", "Z", "&F", "+CPIN".
   std::string name;
   Form form = Form::kAction;
-  // Basic commands: the number after the letter, or empty.
+  // Basic commands: the number after the letter, or empty; for S-parameters
+  // the register's number.
   std::string value;
   // Extended set commands: the parameters with any quotes taken off, so that
-  // "1234" and 1234 read the same.
+  // "1234" and 1234 read the same. "S3=13": the one value, "13".
   std::vector<std::string> args;
 };
 

@@ -1,16 +1,19 @@
 // The virtual UMTS stick without any I/O: bytes from the client go in with
 // the time they arrived, and the reply bytes come out when they are due.
-// It answers the few AT commands a SIM unlock needs (3GPP TS 27.007) the way
-// real sticks frame them, with the faults of real sticks on request: slow
-// answers, late final result codes, trickling bytes, unsolicited lines and a
-// SIM that stays busy for a while after it was unlocked.
+// It answers the command set of a UMTS stick (ITU-T V.250, 3GPP TS 27.007)
+// the way real sticks frame it, with the faults of real sticks on request:
+// slow answers, late final result codes, trickling bytes, unsolicited lines
+// and a SIM that stays busy for a while after it was unlocked.
 #pragma once
 
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "at_command.h"
+#include "line_editor.h"
 #include "output_schedule.h"
 #include "sim_card.h"
 
@@ -29,31 +32,67 @@ struct ModemSettings {
   Millis noise{0};
   Millis simBusy{0};
   bool silent = false;
+  // +CLCK while the SIM still waits for its PIN: carried out (true), or
+  // refused with "SIM PIN required" (false).
+  bool clckBeforePin = true;
 };
 
 inline constexpr char kNoiseLine[] = "\r\n^RSSI:17\r\n";
+
+// What the stick says about itself and its network; fixed, so that tests
+// can expect them.
+namespace stick {
+inline constexpr char kManufacturer[] = "Tessivo";
+inline constexpr char kModel[] = "modemsim";
+inline constexpr char kRevision[] = "1.0.0";
+inline constexpr char kImei[] = "004401234567895";
+inline constexpr char kImsi[] = "001010123456789";
+inline constexpr char kCapabilities[] = "+GCAP: +CGSM,+DS,+ES";
+inline constexpr char kOperatorLong[] = "Tessivo Test";
+inline constexpr char kOperatorShort[] = "Tessivo";
+inline constexpr char kOperatorNumeric[] = "00101";
+inline constexpr char kLac[] = "00A1";
+inline constexpr char kCellId[] = "0001B2C3";
+inline constexpr int kRssi = 17;  // about -79 dBm, as in the ^RSSI lines
+}  // namespace stick
+
+// The settings of the command line itself (V.250), which ATZ and AT&F
+// restore.
+struct LineModes {
+  bool echo = true;
+  bool verbose = true;  // V1: words; V0: numeric result codes
+  bool quiet = false;   // Q1: no result codes at all
+  int cmee = 0;
+  char s3 = '\r';  // ends a command line and a response line
+  char s4 = '\n';  // formats responses
+  char s5 = '\b';  // takes back a character
+};
 
 class Modem {
  public:
   explicit Modem(const ModemSettings& settings);
 
-  // Bytes read from the client at `now`. A carriage return ends a command
-  // line; line feeds are ignored.
+  // Bytes read from the client at `now`. The S3 character (a carriage
+  // return) ends a command line.
   void Receive(std::string_view bytes, Time now);
 
   // The bytes due for the client by `now`.
   std::string TakeOutput(Time now) { return output_.Take(now); }
   std::optional<Time> NextWakeup() const { return output_.NextWakeup(); }
 
-  // The client went away: what was meant for it must not reach the next one.
+  // Forgets what is queued for the client.
   void DropOutput();
+  // Every client went away: neither what was meant for them nor the half
+  // line they typed may reach the next one.
+  void ClientsGone();
 
   // Console lines for what changed since the last call.
   std::vector<std::string> TakeNotices();
 
   const SimCard& sim() const { return sim_; }
-  bool echo() const { return echo_; }
-  int cmee() const { return cmee_; }
+  const LineModes& modes() const { return modes_; }
+  bool echo() const { return modes_.echo; }
+  int cmee() const { return modes_.cmee; }
 
  private:
   struct Status {
@@ -68,28 +107,85 @@ class Modem {
 
   // What running the commands of one line produced.
   struct Reply {
-    std::string info;       // information lines, framed
+    std::string info;       // information responses, framed
     bool password = false;  // a PIN or PUK was checked: the final may come late
   };
 
-  void RunLine(const std::string& line, Time now);
+  using Handler = Status (Modem::*)(const AtCommand&, Time, Reply&);
+  struct Entry {
+    const char* name;
+    Handler handler;
+  };
+  static const Entry kCommands[];
+
+  void RunLine(const std::string& line, bool tooLong, Time now);
   Status Execute(const AtCommand& cmd, Time now, Reply& reply);
+  void Info(Reply& reply, const std::string& text) const;
+  std::string FinalText(const Status& status) const;
+  // +CREG and +CGREG lines for a client that asked for them, when the
+  // registration changed from `before`.
+  std::string Unsolicited(int before) const;
+
+  // V.250 basics.
+  Status Echo(const AtCommand& cmd, Time, Reply&);
+  Status Verbose(const AtCommand& cmd, Time, Reply&);
+  Status Quiet(const AtCommand& cmd, Time, Reply&);
+  Status Reset(const AtCommand& cmd, Time, Reply&);
+  Status Identify(const AtCommand& cmd, Time, Reply&);
+  Status SRegister(const AtCommand& cmd, Time, Reply&);
+  Status CircuitOptions(const AtCommand& cmd, Time, Reply&);
+  Status HangUp(const AtCommand& cmd, Time, Reply&);
+  // Identification.
+  Status Manufacturer(const AtCommand& cmd, Time, Reply& reply);
+  Status Model(const AtCommand& cmd, Time, Reply& reply);
+  Status Revision(const AtCommand& cmd, Time, Reply& reply);
+  Status SerialNumber(const AtCommand& cmd, Time, Reply& reply);
+  Status Imsi(const AtCommand& cmd, Time now, Reply& reply);
+  Status Capabilities(const AtCommand& cmd, Time, Reply& reply);
+  // Status of the stick and its network.
+  Status SignalQuality(const AtCommand& cmd, Time, Reply& reply);
+  Status Registration(const AtCommand& cmd, Time, Reply& reply);
+  Status Operator(const AtCommand& cmd, Time, Reply& reply);
+  Status Functionality(const AtCommand& cmd, Time, Reply& reply);
+  Status CharacterSet(const AtCommand& cmd, Time, Reply& reply);
+  Status MessageFormat(const AtCommand& cmd, Time, Reply& reply);
+  Status MessageService(const AtCommand& cmd, Time, Reply& reply);
+  Status PdpContext(const AtCommand& cmd, Time, Reply& reply);
+  // The SIM.
+  Status Cmee(const AtCommand& cmd, Time, Reply& reply);
   Status Cpin(const AtCommand& cmd, Time now, Reply& reply);
   Status Clck(const AtCommand& cmd, Time now, Reply& reply);
-  Status Cpinr(const AtCommand& cmd, Reply& reply);
-  Status Cmee(const AtCommand& cmd, Reply& reply);
-  std::string FinalText(const Status& status) const;
+  Status Cpwd(const AtCommand& cmd, Time now, Reply& reply);
+  Status Cpinr(const AtCommand& cmd, Time, Reply& reply);
+
+  // A fixed text for the action form, OK for the test form.
+  Status FixedText(const AtCommand& cmd, Reply& reply, const std::string& text);
+  // The error for a command that needs an unlocked, idle SIM, if any.
+  std::optional<Status> NeedSim(Time now) const;
   bool Busy(Time now) const { return sim_.state() == SimState::kReady && now < busyUntil_; }
+  // 1 (registered, home network) once the SIM is unlocked and the radio on.
+  int RegistrationState() const;
   void SetEcho(bool on);
   void SetCmee(int mode);
+  void RestoreDefaults();
 
   ModemSettings settings_;
   SimCard sim_;
   OutputSchedule output_;
-  bool echo_;
-  int cmee_;
-  std::string line_;
-  bool lineTooLong_ = false;
+  LineEditor editor_;
+  LineModes modes_;
+  std::string pendingEcho_;
+  std::string lastLine_ = "AT";
+  int cregMode_ = 0;
+  int cgregMode_ = 0;
+  int copsFormat_ = 0;
+  int functionality_ = 1;
+  int autoAnswer_ = 0;  // S0
+  int messageFormat_ = 0;
+  int messageService_ = 0;
+  std::string characterSet_ = "IRA";
+  // PDP contexts by their number: type and access point name.
+  std::map<int, std::pair<std::string, std::string>> contexts_{{1, {"IP", "internet"}}};
   Time busyUntil_{0};
   std::vector<std::string> notices_;
 };

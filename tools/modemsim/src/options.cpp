@@ -71,6 +71,9 @@ const char* UsageText() {
          "  --silent            read everything, answer nothing\n"
          "  --noise MS          send an unsolicited ^RSSI line every MS\n"
          "  --sim-busy MS       after the SIM is unlocked, answer \"SIM busy\" for MS\n"
+         "  --clck-before-pin accept|refuse\n"
+         "                      +CLCK while the SIM waits for its PIN: carried out\n"
+         "                      (default) or refused with +CME ERROR: 11\n"
          "  --transcript FILE   append every byte read and written to FILE\n"
          "  --help              show this text\n";
 }
@@ -106,9 +109,9 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     }
 
     static const char* const kWithValue[] = {
-        "--link",  "--state",    "--pin",         "--puk",        "--lock",
-        "--echo",  "--cmee",     "--reply-delay", "--late-final", "--trickle",
-        "--noise", "--sim-busy", "--transcript"};
+        "--link",       "--state",          "--pin",        "--puk",     "--lock",  "--echo",
+        "--cmee",       "--reply-delay",    "--late-final", "--trickle", "--noise", "--sim-busy",
+        "--transcript", "--clck-before-pin"};
     bool known = false;
     for (const char* option : kWithValue) known = known || name == option;
     if (!known) return fail("unknown option: " + args[i]);
@@ -149,6 +152,9 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       ok = ParseMillis(value, m.noise);
     } else if (name == "--sim-busy") {
       ok = ParseMillis(value, m.simBusy);
+    } else if (name == "--clck-before-pin") {
+      ok = value == "accept" || value == "refuse";
+      m.clckBeforePin = value == "accept";
     }
     if (!ok) return fail("bad value for " + name + ": '" + value + "'");
   }

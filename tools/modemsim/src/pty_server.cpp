@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "modem.h"
@@ -65,60 +66,136 @@ class MonotonicClock {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// Knows whether anyone but the sim has the serial device open. A real stick
-// whose port is closed drops what it sends; without this, the pty would keep
-// it, and the next client would read the answers meant for the last one.
-// Where the kernel does not report opens, everyone is assumed to be there.
-class ClientWatch {
+// Knows whether a client has the serial device open. A real stick whose
+// port is closed drops what it sends, and each open of its port starts
+// clean; a pty keeps what was written to it, and the half line a client
+// typed, for whoever opens it next.
+//
+// The kernel tells the master when the last holder of the slave side closes
+// it (a hang-up), so while clients may be there the sim holds no slave
+// descriptor of its own. Once they are gone it opens one: that ends the
+// hang-up, which would otherwise wake every poll, and lets it flush what no
+// one read. A new client is seen by its open (inotify; the events only say
+// that something happened, they are not counted) or by the bytes it sends.
+class Clients {
  public:
-  // `device`: the slave side, which the sim holds open itself already.
-  void Start(const std::string& device) {
-    fd_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (fd_.get() < 0 || inotify_add_watch(fd_.get(), device.c_str(), IN_OPEN | IN_CLOSE) < 0) {
-      fd_.reset(-1);
-      return;
+  explicit Clients(std::string device) : device_(std::move(device)) {}
+
+  // Opens the slave side and makes it raw. False if that fails.
+  bool Start() {
+    int fd = open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios tio;
+    if (fd < 0 || tcgetattr(fd, &tio) != 0) {
+      if (fd >= 0) close(fd);
+      return false;
     }
-    // Trust the watch only once it has seen an open and a close of our own.
-    int probe = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (probe >= 0) close(probe);
+    // Raw, or the line discipline would echo our own replies back to us and
+    // turn CR into LF on the way to the client. A client may change it.
+    cfmakeraw(&tio);
+    cfsetspeed(&tio, B115200);
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+      close(fd);
+      return false;
+    }
+    slave_.reset(fd);
+    watch_.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (watch_.get() >= 0 && inotify_add_watch(watch_.get(), device_.c_str(), IN_OPEN) < 0) {
+      watch_.reset(-1);
+    }
     Drain();
-    if (!(sawOpen_ && clients_ == 0)) fd_.reset(-1);
+    return true;
   }
 
-  int fd() const { return fd_.get(); }
-  bool anyone() const { return fd_.get() < 0 || clients_ > 0; }
+  // True while someone may be listening: what is due goes out.
+  bool served() const { return state_ == State::kServed; }
+  // Whether the master belongs in the poll: not while it would only report
+  // the hang-up of a slave side no one holds.
+  bool pollMaster() const { return state_ != State::kDetached; }
+  int watchFd() const { return watch_.get(); }
+  // A bound for the poll: a detached sim tries now and then to hold the
+  // slave again (the descriptor may have been refused while a client held
+  // the port exclusively).
+  bool retrying() const { return state_ == State::kDetached; }
 
-  // Reads the reports; true if the last client left meanwhile.
-  bool Drain() {
-    bool lastLeft = false;
+  // The inotify descriptor is readable.
+  void OnWatch() {
+    Drain();
+    if (state_ != State::kServed) Serve();
+  }
+
+  // Bytes came from a client: it is there, whether or not its open was seen.
+  void OnData() {
+    if (state_ != State::kServed) Serve();
+  }
+
+  // The master reported a hang-up or read as ended while serving: every
+  // client is gone. True if the sim took the device back (and flushed it).
+  bool OnHangUp() { return TakeBack(); }
+
+  // Called while detached.
+  bool Retry() { return TakeBack(); }
+
+ private:
+  enum class State {
+    kIdle,      // no client; the sim holds the slave
+    kServed,    // clients may be there; the sim holds nothing
+    kDetached,  // no client, and the slave could not be opened again
+  };
+
+  void Serve() {
+    slave_.reset(-1);
+    state_ = State::kServed;
+  }
+
+  bool TakeBack() {
+    int fd = open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // Our own open shows up in the watch too.
+    Drain();
+    if (fd < 0) {
+      state_ = State::kDetached;
+      return false;
+    }
+    slave_.reset(fd);
+    // What the last client did not read must not greet the next one.
+    tcflush(fd, TCIFLUSH);
+    state_ = State::kIdle;
+    return true;
+  }
+
+  void Drain() {
+    if (watch_.get() < 0) return;
     alignas(inotify_event) char buf[4096];
     for (;;) {
-      ssize_t n = read(fd_.get(), buf, sizeof buf);
+      ssize_t n = read(watch_.get(), buf, sizeof buf);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       for (char* p = buf; p < buf + n;) {
         auto* event = reinterpret_cast<inotify_event*>(p);
-        if (event->mask & IN_OPEN) {
-          ++clients_;
-          sawOpen_ = true;
-        }
-        if ((event->mask & IN_CLOSE) && clients_ > 0 && --clients_ == 0) lastLeft = true;
-        if (event->mask & (IN_Q_OVERFLOW | IN_IGNORED)) {
-          // Lost count: rather send to no one than withhold from someone.
-          fd_.reset(-1);
-          return false;
-        }
+        // The device went away; openings can no longer be seen, only the
+        // bytes of a client.
+        if (event->mask & IN_IGNORED) watch_.reset(-1);
         p += sizeof(inotify_event) + event->len;
       }
+      if (watch_.get() < 0) break;
     }
-    return lastLeft;
   }
 
- private:
-  Fd fd_;
-  int clients_ = 0;
-  bool sawOpen_ = false;
+  std::string device_;
+  Fd slave_;
+  Fd watch_;
+  State state_ = State::kIdle;
 };
+
+// A client that leaves its terminal's echo on would send every byte of our
+// replies back to us, and we would answer our own words without end. No
+// stick could stop that; the sim can, by switching that echo off before it
+// writes (the terminal settings of a pty are shared by both sides).
+void KeepClientEchoOff(int master) {
+  termios tio;
+  if (tcgetattr(master, &tio) != 0 || !(tio.c_lflag & (ECHO | ECHONL))) return;
+  tio.c_lflag &= ~(ECHO | ECHONL);
+  tcsetattr(master, TCSANOW, &tio);
+}
 
 // Points `link` at `target`, replacing an older link atomically. Anything
 // at `link` that is not a link is left alone.
@@ -189,27 +266,13 @@ int Serve(const Options& options) {
     return 1;
   }
   const std::string device = name;
+  fcntl(master.get(), F_SETFL, fcntl(master.get(), F_GETFL) | O_NONBLOCK);
 
-  // Held open for the whole run and never read: while it is open, clients
-  // may come and go without the master seeing a hang-up.
-  Fd slave(open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-  termios tio;
-  if (slave.get() < 0 || tcgetattr(slave.get(), &tio) != 0) {
+  Clients clients(device);
+  if (!clients.Start()) {
     Fail("cannot open " + device);
     return 1;
   }
-  // Raw, or the line discipline would echo our own replies back to us and
-  // turn CR into LF on the way to the client.
-  cfmakeraw(&tio);
-  cfsetspeed(&tio, B115200);
-  if (tcsetattr(slave.get(), TCSANOW, &tio) != 0) {
-    Fail("cannot make " + device + " raw");
-    return 1;
-  }
-  fcntl(master.get(), F_SETFL, fcntl(master.get(), F_GETFL) | O_NONBLOCK);
-
-  ClientWatch clients;
-  clients.Start(device);
 
   Transcript transcript;
   if (!options.transcript.empty() && !transcript.Open(options.transcript)) {
@@ -224,23 +287,38 @@ int Serve(const Options& options) {
   Say("tessivo-modemsim: " + options.link + " -> " + device + ", " + modem.sim().Describe());
 
   std::string unsent;  // due, but the pty would not take it yet
+  auto allGone = [&] {
+    modem.ClientsGone();
+    unsent.clear();
+  };
   int exitCode = 0;
   while (!stopRequested) {
     pollfd fds[2] = {};
-    fds[0].fd = master.get();
-    fds[0].events = POLLIN | (unsent.empty() ? 0 : POLLOUT);
-    fds[1].fd = clients.fd();
-    fds[1].events = POLLIN;
-    nfds_t count = clients.fd() >= 0 ? 2 : 1;
+    nfds_t count = 0;
+    int masterAt = -1, watchAt = -1;
+    if (clients.pollMaster()) {
+      masterAt = count;
+      fds[count].fd = master.get();
+      fds[count++].events = POLLIN | (unsent.empty() ? 0 : POLLOUT);
+    }
+    if (clients.watchFd() >= 0) {
+      watchAt = count;
+      fds[count].fd = clients.watchFd();
+      fds[count++].events = POLLIN;
+    }
 
     timespec timeout{};
     timespec* timeoutPtr = nullptr;
+    std::optional<long long> waitUs;
     if (auto wake = modem.NextWakeup()) {
       // ppoll does not return before the timeout, so the due bytes are ready
       // on waking and the loop does not spin.
-      long long us = std::max<long long>(0, (*wake - clock.Now()).count());
-      timeout.tv_sec = us / 1000000;
-      timeout.tv_nsec = (us % 1000000) * 1000;
+      waitUs = std::max<long long>(0, (*wake - clock.Now()).count());
+    }
+    if (clients.retrying()) waitUs = std::min<long long>(waitUs.value_or(1000000), 1000000);
+    if (waitUs) {
+      timeout.tv_sec = *waitUs / 1000000;
+      timeout.tv_nsec = (*waitUs % 1000000) * 1000;
       timeoutPtr = &timeout;
     }
     if (ppoll(fds, count, timeoutPtr, &waitMask) < 0) {
@@ -249,39 +327,46 @@ int Serve(const Options& options) {
       exitCode = 1;
       break;
     }
+    if (clients.retrying() && clients.Retry()) allGone();
 
-    // Opens and closes first: a client that opened and wrote must be known
-    // before its bytes are answered.
-    if (count == 2 && (fds[1].revents & POLLIN) && clients.Drain()) {
-      modem.DropOutput();
-      unsent.clear();
-      tcflush(slave.get(), TCIFLUSH);
-    }
+    // Opens first: a client that opened and wrote must be known before its
+    // bytes are answered.
+    if (watchAt >= 0 && (fds[watchAt].revents & POLLIN)) clients.OnWatch();
 
-    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+    if (masterAt >= 0 && (fds[masterAt].revents & (POLLIN | POLLHUP | POLLERR))) {
+      bool hungUp = false;
       char buf[4096];
       for (;;) {
         ssize_t n = read(master.get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) {
-          Fail("lost the pseudo-terminal");
-          exitCode = 1;
-          stopRequested = 1;
+          hungUp = true;
           break;
         }
+        clients.OnData();
         Time now = clock.Now();
         transcript.In(now, std::string_view(buf, n));
         modem.Receive(std::string_view(buf, n), now);
       }
-      // The last words of a client that has already gone: the delayed part
-      // of the answer would otherwise greet whoever opens the device next.
-      if (!clients.anyone()) modem.DropOutput();
       for (const std::string& notice : modem.TakeNotices()) Say(notice);
+      if (hungUp) {
+        if (!clients.served()) {
+          // The sim holds the slave itself: the pty as a whole is gone.
+          Fail("lost the pseudo-terminal");
+          exitCode = 1;
+          break;
+        }
+        // The last client closed: its late answers, and what it wrote as
+        // it left, go nowhere.
+        clients.OnHangUp();
+        allGone();
+      }
     }
 
     std::string due = modem.TakeOutput(clock.Now());
-    if (clients.anyone()) unsent += due;
+    if (clients.served()) unsent += due;
+    if (!unsent.empty()) KeepClientEchoOff(master.get());
     while (!unsent.empty()) {
       ssize_t n = write(master.get(), unsent.data(), unsent.size());
       if (n < 0 && errno == EINTR) continue;

@@ -97,6 +97,17 @@ SimResult SimCard::SetLock(bool on, const std::string& pin) {
   return std::nullopt;
 }
 
+SimResult SimCard::ChangePin(const std::string& pin, const std::string& newPin) {
+  if (pin != pin_) {
+    WrongPin();
+    return CmeError::kIncorrectPassword;
+  }
+  pin_ = newPin;
+  pinTriesLeft_ = kPinTries;
+  Note("PIN changed to " + newPin);
+  return std::nullopt;
+}
+
 void SimCard::WrongPin() {
   --pinTriesLeft_;
   Note("wrong PIN: " + TriesLeft(pinTriesLeft_));

@@ -56,6 +56,8 @@ class SimCard {
   SimResult EnterPuk(const std::string& puk, const std::string& newPin);
   // AT+CLCK="SC",0|1,<pin>.
   SimResult SetLock(bool on, const std::string& pin);
+  // AT+CPWD="SC",<pin>,<newpin>, with a new PIN the card takes.
+  SimResult ChangePin(const std::string& pin, const std::string& newPin);
 
   // "SIM waiting for PIN" and the like, for the console.
   std::string Describe() const;

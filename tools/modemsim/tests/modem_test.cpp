@@ -39,10 +39,11 @@ const Conversation kConversations[] = {
     {"EchoFramesLikeARealStick",
      {},
      {{"AT+CPIN?\r", "AT+CPIN?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"}, {"AT\r", "AT\r\r\nOK\r\n"}}},
+    // Echo is of every byte as it comes, line feeds included.
     {"CaseAndLineFeedsDoNotMatter",
      {},
-     {{"\nat+cpin?\r\n", "at+cpin?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"}}},
-    {"EmptyLinesAreIgnored", {}, {{"\r", ""}, {"  \r\n", ""}, {"AT\r", "AT\r\r\nOK\r\n"}}},
+     {{"\nat+cpin?\r\n", "\nat+cpin?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n\n"}}},
+    {"EmptyLinesAreIgnored", {}, {{"\r", "\r"}, {"  \r\n", "  \r\n"}, {"AT\r", "AT\r\r\nOK\r\n"}}},
     {"EchoOffAndBack",
      {},
      {{"ATE0\r", "ATE0\r\r\nOK\r\n"},
@@ -65,8 +66,8 @@ const Conversation kConversations[] = {
     {"UnknownCommandsArePlainErrorsInEveryMode",
      With([](ModemSettings& s) { s.echo = false, s.cmee = 2; }),
      {{"AT+FOO\r", "\r\nERROR\r\n"},
-      {"ATI\r", "\r\nERROR\r\n"},
-      {"hello\r", "\r\nERROR\r\n"},
+      {"ATI7\r", "\r\nERROR\r\n"},
+      {"ATX1\r", "\r\nERROR\r\n"},
       {"AT+CPIN=\"12\r", "\r\nERROR\r\n"},
       {"AT+CMEE=3\r", "\r\nERROR\r\n"}}},
     {"QuotedOrBarePin",
@@ -92,8 +93,10 @@ const Conversation kConversations[] = {
     {"LockQueryAndSwitch",
      With([](ModemSettings& s) { s.echo = false, s.cmee = 1; }),
      {{"AT+CLCK=\"sc\",2\r", "\r\n+CLCK: 1\r\n\r\nOK\r\n"},
-      {"AT+CLCK=\"SC\",0\r", "\r\nERROR\r\n"},
-      {"AT+CLCK=\"PN\",2\r", "\r\n+CME ERROR: 4\r\n"},
+      {"AT+CLCK=\"SC\",0\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CLCK=\"SC\",0,\"\"\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CLCK=\"PS\",2\r", "\r\n+CME ERROR: 4\r\n"},
+      {"AT+CLCK=\"PN\",2\r", "\r\n+CLCK: 0\r\n\r\nOK\r\n"},
       {"AT+CLCK=\"SC\",0,\"1234\"\r", "\r\nOK\r\n"},
       {"AT+CPIN?\r", "\r\n+CPIN: READY\r\n\r\nOK\r\n"},
       {"AT+CLCK=\"SC\",2\r", "\r\n+CLCK: 0\r\n\r\nOK\r\n"},
@@ -118,6 +121,97 @@ const Conversation kConversations[] = {
     {"SilentAnswersNothingAndChangesNothing",
      With([](ModemSettings& s) { s.silent = true; }),
      {{"AT+CPIN=1111\r", ""}, {"AT+CPIN=1111\r", ""}, {"AT+CPIN=1111\r", ""}}},
+
+    // Line handling as V.250 has it.
+    {"TextBeforeAtIsIgnored",
+     {},
+     {{"xyzAT\r", "xyzAT\r\r\nOK\r\n"},
+      {"garbage at+cpin?\r", "garbage at+cpin?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"}}},
+    // Among them a reply a terminal sent back: no ERROR to start a loop.
+    {"LinesWithoutAtGetNoAnswer",
+     {},
+     {{"hello\r", "hello\r"}, {"\r\nERROR\r\n", "\r\nERROR\r\n"}, {"OK\r", "OK\r"}}},
+    {"BackspaceTakesBackACharacter",
+     {},
+     {{"AT+CPIX\bN?\r", "AT+CPIX\bN?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"},
+      {"ATX\b\b\b\r", "ATX\b\b\b\r"},
+      {"\bAT\r", "\bAT\r\r\nOK\r\n"}}},
+    // gsmctl puts a NUL before the carriage return.
+    {"ControlCharactersAreNoPartOfACommand",
+     With([](ModemSettings& s) { s.echo = false; }),
+     {{std::string("AT+C\0PIN?\x01\r", 12), "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"}}},
+    {"SlashRepeatsTheLastLineAtOnce",
+     With([](ModemSettings& s) { s.cmee = 1; }),
+     {{"A/", "A/\r\nOK\r\n"},
+      {"AT+CPIN=1111\r", "AT+CPIN=1111\r\r\n+CME ERROR: 16\r\n"},
+      {"a/", "a/\r\n+CME ERROR: 16\r\n"},
+      {"AT+CPINR=\"SIM PIN\"\r", "AT+CPINR=\"SIM PIN\"\r\r\n+CPINR: SIM PIN,1,3\r\n\r\nOK\r\n"},
+      {"xA/", "xA/\r\n+CPINR: SIM PIN,1,3\r\n\r\nOK\r\n"},
+      {"AT+CPIN=\"A/\"\r", "AT+CPIN=\"A/\"\r\r\n+CME ERROR: 16\r\n"}}},
+    {"NumericResultCodes",
+     With([](ModemSettings& s) { s.echo = false; }),
+     {{"ATV0\r", "0\r"},
+      {"AT+CSQ\r", "+CSQ: 17,99\r\n0\r"},
+      {"AT+FOO\r", "4\r"},
+      {"AT+CMEE=1;+CPIN=0000\r", "+CME ERROR: 16\r"},
+      {"ATV1\r", "\r\nOK\r\n"}}},
+    {"QuietDropsOnlyTheResultCodes",
+     With([](ModemSettings& s) { s.echo = false; }),
+     {{"ATQ1\r", ""},
+      {"AT+CSQ\r", "\r\n+CSQ: 17,99\r\n"},
+      {"AT+FOO\r", ""},
+      {"ATQ0\r", "\r\nOK\r\n"}}},
+    {"SParametersFrameTheLines",
+     With([](ModemSettings& s) { s.echo = false; }),
+     {{"ATS3?S4?;S5?\r", "\r\n013\r\n\r\n010\r\n\r\n008\r\n\r\nOK\r\n"},
+      {"ATS0?\r", "\r\n000\r\n\r\nOK\r\n"},
+      {"ATS3=200\r", "\r\nERROR\r\n"},
+      {"ATS7?\r", "\r\nERROR\r\n"},
+      {"ATS3=64\r", "@\nOK@\n"},
+      // A carriage return is no end of line now.
+      {"AT+CSQ\r", ""},
+      {"@", "@\n+CSQ: 17,99@\n@\nOK@\n"},
+      {"ATS3=13@", "\r\nOK\r\n"}}},
+    {"FactoryDefaultsRestoreTheLineModes",
+     With([](ModemSettings& s) { s.echo = false, s.cmee = 2; }),
+     {{"ATE1V0Q0S4=0S5=9+CMEE=1\r", "0\r"},
+      {"AT&F\r", "AT&F\r\r\nOK\r\n"},
+      {"AT+CPIN=0000\r", "\r\n+CME ERROR: incorrect password\r\n"}}},
+
+    // The SIM.
+    {"CpwdChangesThePinAndCountsTries",
+     With([](ModemSettings& s) { s.echo = false, s.cmee = 1, s.state = SimState::kReady; }),
+     {{"AT+CPWD=\"SC\",\"1234\",\"4321\"\r", "\r\nOK\r\n"},
+      {"AT+CPWD=\"SC\",\"1234\",\"1111\"\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CPWD=\"SC\",\"4321\",\"12\"\r", "\r\nERROR\r\n"},
+      {"AT+CPWD=\"SC\",\"\",\"1111\"\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN,2,3\r\n\r\nOK\r\n"},
+      {"AT+CLCK=\"SC\",0,\"4321\"\r", "\r\nOK\r\n"},
+      {"AT+CPWD=\"SC\",\"4321\",\"5555\"\r", "\r\n+CME ERROR: 3\r\n"},
+      {"AT+CLCK=\"SC\",1,\"4321\"\r", "\r\nOK\r\n"},
+      {"AT+CPWD=\"P2\",\"4321\",\"5555\"\r", "\r\n+CME ERROR: 4\r\n"},
+      {"AT+CPWD=\"SC\",\"0000\",\"5555\"\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CPWD=\"SC\",\"0000\",\"5555\"\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CPWD=\"SC\",\"0000\",\"5555\"\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CPIN?\r", "\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n"},
+      {"AT+CPWD=\"SC\",\"4321\",\"5555\"\r", "\r\n+CME ERROR: 12\r\n"}}},
+    {"LockCommandsRefusedBeforeThePin",
+     With([](ModemSettings& s) { s.echo = false, s.cmee = 2, s.clckBeforePin = false; }),
+     {{"AT+CLCK=\"SC\",2\r", "\r\n+CME ERROR: SIM PIN required\r\n"},
+      {"AT+CLCK=\"SC\",0,\"1234\"\r", "\r\n+CME ERROR: SIM PIN required\r\n"},
+      {"AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN,3,3\r\n\r\nOK\r\n"},
+      {"AT+CPIN=1234\r", "\r\nOK\r\n"},
+      {"AT+CLCK=\"SC\",2\r", "\r\n+CLCK: 1\r\n\r\nOK\r\n"}}},
+    {"LockCommandsAcceptedBeforeThePin",
+     With([](ModemSettings& s) { s.echo = false, s.cmee = 2; }),
+     {{"AT+CLCK=\"SC\",2\r", "\r\n+CLCK: 1\r\n\r\nOK\r\n"},
+      {"AT+CLCK=\"SC\",0,\"1234\"\r", "\r\nOK\r\n"},
+      {"AT+CPIN?\r", "\r\n+CPIN: READY\r\n\r\nOK\r\n"}}},
+    {"RegistrationIsReportedOnceThePinUnlocks",
+     With([](ModemSettings& s) { s.echo = false; }),
+     {{"AT+CREG=1;+CGREG=2\r", "\r\nOK\r\n"},
+      {"AT+CPIN=1234\r", "\r\nOK\r\n\r\n+CREG: 1\r\n\r\n+CGREG: 1,\"00A1\",\"0001B2C3\"\r\n"},
+      {"AT+CFUN=4\r", "\r\nOK\r\n\r\n+CREG: 0\r\n\r\n+CGREG: 0\r\n"}}},
 };
 
 // Test names only, not a byte dump of the settings.
@@ -137,6 +231,128 @@ TEST_P(ConversationTest, RepliesByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Modem, ConversationTest, testing::ValuesIn(kConversations),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// One command on a fresh stick with echo off, in a state of the SIM and an
+// error mode.
+struct CommandCase {
+  SimState state;
+  int cmee;
+  const char* in;
+  const char* out;
+};
+
+constexpr SimState kPin = SimState::kWaitPin;
+constexpr SimState kPuk = SimState::kWaitPuk;
+constexpr SimState kReady = SimState::kReady;
+constexpr SimState kNoSim = SimState::kAbsent;
+
+const CommandCase kCommandCases[] = {
+    // Identification works whatever the SIM does.
+    {kPin, 0, "ATI\r",
+     "\r\nManufacturer: Tessivo\r\nModel: modemsim\r\nRevision: 1.0.0\r\n"
+     "IMEI: 004401234567895\r\n+GCAP: +CGSM,+DS,+ES\r\n\r\nOK\r\n"},
+    {kNoSim, 2, "AT+CGMI;+GMI\r", "\r\nTessivo\r\n\r\nTessivo\r\n\r\nOK\r\n"},
+    {kPuk, 1, "AT+CGMM;+GMM\r", "\r\nmodemsim\r\n\r\nmodemsim\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CGMR;+GMR\r", "\r\n1.0.0\r\n\r\n1.0.0\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CGSN;+GSN\r", "\r\n004401234567895\r\n\r\n004401234567895\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+GCAP\r", "\r\n+GCAP: +CGSM,+DS,+ES\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CGMI=?\r", "\r\nOK\r\n"},
+    {kPin, 0, "AT+CGMI?\r", "\r\nERROR\r\n"},
+    // The subscriber's identity only from an unlocked card.
+    {kReady, 0, "AT+CIMI\r", "\r\n001010123456789\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CIMI\r", "\r\nERROR\r\n"},
+    {kPin, 1, "AT+CIMI\r", "\r\n+CME ERROR: 11\r\n"},
+    {kPin, 2, "AT+CIMI\r", "\r\n+CME ERROR: SIM PIN required\r\n"},
+    {kPuk, 1, "AT+CIMI\r", "\r\n+CME ERROR: 12\r\n"},
+    {kNoSim, 2, "AT+CIMI\r", "\r\n+CME ERROR: SIM not inserted\r\n"},
+    // V.250 commands every modem has.
+    {kPin, 0, "AT&C1&D2\r", "\r\nOK\r\n"},
+    {kPin, 0, "ATH\r", "\r\nOK\r\n"},
+    {kPin, 0, "ATE2\r", "\r\nERROR\r\n"},
+    {kPin, 0, "ATV2\r", "\r\nERROR\r\n"},
+    {kPin, 0, "AT&F1\r", "\r\nERROR\r\n"},
+    // The radio and the network: registered once the SIM is unlocked.
+    {kPin, 0, "AT+CSQ\r", "\r\n+CSQ: 17,99\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CSQ=?\r", "\r\n+CSQ: (0-31,99),(0-7,99)\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CFUN=4;+CSQ\r", "\r\n+CSQ: 99,99\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CREG?\r", "\r\n+CREG: 0,0\r\n\r\nOK\r\n"},
+    {kReady, 0, "AT+CREG?\r", "\r\n+CREG: 0,1\r\n\r\nOK\r\n"},
+    {kReady, 0, "AT+CREG=2;+CREG?\r", "\r\n+CREG: 2,1,\"00A1\",\"0001B2C3\"\r\n\r\nOK\r\n"},
+    {kReady, 0, "AT+CREG=3\r", "\r\nERROR\r\n"},
+    {kReady, 0, "AT+CREG=?\r", "\r\n+CREG: (0-2)\r\n\r\nOK\r\n"},
+    {kReady, 0, "AT+CGREG?\r", "\r\n+CGREG: 0,1\r\n\r\nOK\r\n"},
+    {kNoSim, 0, "AT+CGREG?\r", "\r\n+CGREG: 0,0\r\n\r\nOK\r\n"},
+    {kReady, 0, "AT+COPS?\r", "\r\n+COPS: 0,0,\"Tessivo Test\",2\r\n\r\nOK\r\n"},
+    {kReady, 0, "AT+COPS=3,2;+COPS?\r", "\r\n+COPS: 0,2,\"00101\",2\r\n\r\nOK\r\n"},
+    {kReady, 0, "AT+COPS=3,1;+COPS?\r", "\r\n+COPS: 0,1,\"Tessivo\",2\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+COPS?\r", "\r\n+COPS: 0\r\n\r\nOK\r\n"},
+    {kReady, 1, "AT+COPS=1,2,\"00101\"\r", "\r\nERROR\r\n"},
+    {kReady, 1, "AT+COPS=4,2\r", "\r\n+CME ERROR: 4\r\n"},
+    {kReady, 0, "AT+COPS=3\r", "\r\nERROR\r\n"},
+    {kPin, 0, "AT+CFUN?\r", "\r\n+CFUN: 1\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CFUN=1\r", "\r\nOK\r\n"},
+    {kPin, 0, "AT+CFUN=1,1\r", "\r\nOK\r\n"},
+    {kPin, 0, "AT+CFUN=7\r", "\r\nERROR\r\n"},
+    {kReady, 0, "AT+CFUN=0;+CREG?\r", "\r\n+CREG: 0,0\r\n\r\nOK\r\n"},
+    // Settings the SMS clients check before anything else.
+    {kPin, 0, "AT+CSCS?\r", "\r\n+CSCS: \"IRA\"\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CSCS=\"ucs2\";+CSCS?\r", "\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CSCS=\"KOI8\"\r", "\r\nERROR\r\n"},
+    {kPin, 0, "AT+CMGF?\r", "\r\n+CMGF: 0\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CMGF=1;+CMGF?\r", "\r\n+CMGF: 1\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CMGF=2\r", "\r\nERROR\r\n"},
+    {kPin, 0, "AT+CSMS?\r", "\r\n+CSMS: 0,1,1,1\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CSMS=1\r", "\r\n+CSMS: 1,1,1\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CGDCONT?\r", "\r\n+CGDCONT: 1,\"IP\",\"internet\",\"0.0.0.0\",0,0\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CGDCONT=2,\"IP\",\"web\";+CGDCONT=1;+CGDCONT?\r",
+     "\r\n+CGDCONT: 2,\"IP\",\"web\",\"0.0.0.0\",0,0\r\n\r\nOK\r\n"},
+    {kPin, 0, "AT+CGDCONT=17,\"IP\"\r", "\r\nERROR\r\n"},
+    // Locks: the SIM's PIN request; the network lock is never on.
+    {kPin, 1, "AT+CLCK=\"PN\",2\r", "\r\n+CLCK: 0\r\n\r\nOK\r\n"},
+    {kReady, 1, "AT+CLCK=\"PN\",0,\"12345678\"\r", "\r\n+CME ERROR: 4\r\n"},
+    {kReady, 0, "AT+CLCK=\"SC\",1\r", "\r\nERROR\r\n"},
+    {kReady, 1, "AT+CLCK=\"SC\",1\r", "\r\n+CME ERROR: 16\r\n"},
+    {kReady, 2, "AT+CLCK=\"SC\",1,\"\"\r", "\r\n+CME ERROR: incorrect password\r\n"},
+    {kReady, 1, "AT+CLCK=\"SC\",3,\"1234\"\r", "\r\nERROR\r\n"},
+    {kReady, 1, "AT+CLCK=?\r", "\r\n+CLCK: (\"SC\",\"PN\")\r\n\r\nOK\r\n"},
+    {kPuk, 1, "AT+CLCK=\"SC\",2\r", "\r\n+CLCK: 1\r\n\r\nOK\r\n"},
+    {kNoSim, 1, "AT+CLCK=\"PN\",2\r", "\r\n+CME ERROR: 10\r\n"},
+    // Changing the PIN needs the card unlocked.
+    {kPin, 1, "AT+CPWD=\"SC\",\"1234\",\"4321\"\r", "\r\n+CME ERROR: 11\r\n"},
+    {kPuk, 2, "AT+CPWD=\"SC\",\"1234\",\"4321\"\r", "\r\n+CME ERROR: SIM PUK required\r\n"},
+    {kNoSim, 0, "AT+CPWD=\"SC\",\"1234\",\"4321\"\r", "\r\nERROR\r\n"},
+    {kReady, 1, "AT+CPWD=\"SC\",\"1234\"\r", "\r\nERROR\r\n"},
+    {kReady, 1, "AT+CPWD=?\r", "\r\n+CPWD: (\"SC\",8)\r\n\r\nOK\r\n"},
+};
+
+TEST(ModemTest, CommandsInEverySimStateAndErrorMode) {
+  for (const CommandCase& c : kCommandCases) {
+    ModemSettings settings;
+    settings.echo = false;
+    settings.state = c.state;
+    settings.cmee = c.cmee;
+    Modem modem(settings);
+    EXPECT_EQ(Say(modem, c.in), c.out) << testing::PrintToString(c.in) << " with SIM state "
+                                       << static_cast<int>(c.state) << ", +CMEE=" << c.cmee;
+  }
+}
+
+TEST(ModemTest, EchoOfALongLineIsWhole) {
+  Modem modem({});
+  std::string line = "AT+CPIN=\"" + std::string(3000, '1') + "\"\r";
+  EXPECT_EQ(Say(modem, line), line + "\r\nERROR\r\n");
+  // The next line is a line of its own.
+  EXPECT_EQ(Say(modem, "AT\r"), "AT\r\r\nOK\r\n");
+}
+
+TEST(ModemTest, NoticesTellAboutAChangedPin) {
+  ModemSettings settings;
+  settings.state = SimState::kReady;
+  Modem modem(settings);
+  Say(modem, "AT+CPWD=\"SC\",\"1111\",\"4321\"\rAT+CPWD=\"SC\",\"1234\",\"4321\"\r");
+  EXPECT_EQ(modem.TakeNotices(),
+            (std::vector<std::string>{"wrong PIN: 2 attempts left", "PIN changed to 4321"}));
+}
+
 TEST(ModemTest, TenWrongPuksKillTheCard) {
   ModemSettings settings;
   settings.echo = false;
@@ -154,9 +370,9 @@ TEST(ModemTest, TenWrongPuksKillTheCard) {
 
 TEST(ModemTest, CommandSplitAcrossReadsIsOneLine) {
   Modem modem({});
-  EXPECT_EQ(Say(modem, "AT+CP"), "");
-  EXPECT_EQ(Say(modem, "IN?"), "");
-  EXPECT_EQ(Say(modem, "\rAT\r"), "AT+CPIN?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\nAT\r\r\nOK\r\n");
+  EXPECT_EQ(Say(modem, "AT+CP"), "AT+CP");
+  EXPECT_EQ(Say(modem, "IN?"), "IN?");
+  EXPECT_EQ(Say(modem, "\rAT\r"), "\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\nAT\r\r\nOK\r\n");
 }
 
 TEST(ModemTest, NoticesTellAWatcherWhatChanged) {

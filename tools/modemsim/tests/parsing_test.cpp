@@ -46,6 +46,10 @@ TEST(AtCommandTest, SplitsLinesIntoCommands) {
       {"AT+CPIN=\"1;2\";+CPIN?", "+CPIN set|1;2 ; +CPIN read"},
       {"AT+CLCK=\"SC\",,\"1\"", "+CLCK set|SC||1"},
       {"AT&F", "&F do"},
+      {"ATS3?S4=10", "S read 3 ; S set 4|10"},
+      {"ATS5=", "S set 5|"},
+      {"ATS?", "invalid"},
+      {"ATS=3", "invalid"},
       {"", "invalid"},
       {"A", "invalid"},
       {"TA", "invalid"},
@@ -92,6 +96,8 @@ TEST(OptionsTest, ReadsEveryOption) {
   EXPECT_EQ(Parse({"--state", "nosim", "--link", "l"}).options.modem.state, SimState::kAbsent);
   EXPECT_EQ(Parse({"--state", "ready", "--link", "l"}).options.modem.state, SimState::kReady);
   EXPECT_TRUE(Parse({"--help"}).options.help);
+  EXPECT_TRUE(Parse({"--link", "l"}).options.modem.clckBeforePin);
+  EXPECT_FALSE(Parse({"--link", "l", "--clck-before-pin=refuse"}).options.modem.clckBeforePin);
 }
 
 TEST(OptionsTest, RejectsBadCommandLines) {
@@ -114,6 +120,7 @@ TEST(OptionsTest, RejectsBadCommandLines) {
       {"--link", "l", "--trickle", "999999999"},
       {"--link", "l", "--silent=yes"},
       {"--link", "l", "--sim-busy"},
+      {"--link", "l", "--clck-before-pin", "no"},
   };
   for (const auto& args : kBad) {
     EXPECT_NE(Parse(args).error, "") << testing::PrintToString(args);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -12,115 +13,16 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "sim_process.h"
+
+namespace tessivo::modemsim::testing {
 namespace {
-
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-class SimProcess {
- public:
-  explicit SimProcess(std::vector<std::string> args) {
-    char dirTemplate[] = "/tmp/modemsim-test-XXXXXX";
-    dir_ = mkdtemp(dirTemplate);
-    link_ = dir_ + "/com1";
-    transcript_ = dir_ + "/transcript.txt";
-    args.insert(args.begin(), {MODEMSIM_BINARY, "--link", link_, "--transcript", transcript_});
-    int out[2];
-    if (pipe(out) != 0) std::abort();
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      std::vector<char*> argv;
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    stdout_ = out[0];
-  }
-
-  ~SimProcess() {
-    if (pid_ > 0) Stop();
-    close(stdout_);
-    std::system(("rm -rf " + dir_).c_str());
-  }
-
-  // The next line the sim prints, or "" if none comes within two seconds.
-  std::string ReadLine() {
-    std::string line;
-    auto deadline = Clock::now() + 2s;
-    char c;
-    while (Clock::now() < deadline) {
-      pollfd p{stdout_, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      if (read(stdout_, &c, 1) != 1) break;
-      if (c == '\n') return line;
-      line += c;
-    }
-    return "";
-  }
-
-  int Stop() {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  std::string Transcript() const {
-    std::ifstream in(transcript_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  const std::string& link() const { return link_; }
-
- private:
-  std::string dir_, link_, transcript_;
-  pid_t pid_ = -1;
-  int stdout_ = -1;
-};
-
-// A client on the serial device, as Tessivo opens it.
-class Port {
- public:
-  explicit Port(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY)) {
-    termios tio;
-    if (fd_ >= 0 && tcgetattr(fd_, &tio) == 0) {
-      cfmakeraw(&tio);
-      tcsetattr(fd_, TCSANOW, &tio);
-    }
-  }
-  ~Port() {
-    if (fd_ >= 0) close(fd_);
-  }
-  bool ok() const { return fd_ >= 0; }
-  void Send(const std::string& s) { ASSERT_EQ(write(fd_, s.data(), s.size()), ssize_t(s.size())); }
-
-  // Everything that arrives within `quiet` of the last byte.
-  std::string Read(std::chrono::milliseconds quiet = 300ms) {
-    std::string got;
-    char buf[256];
-    pollfd p{fd_, POLLIN, 0};
-    while (poll(&p, 1, quiet.count()) > 0) {
-      ssize_t n = read(fd_, buf, sizeof buf);
-      if (n <= 0) break;
-      got.append(buf, n);
-    }
-    return got;
-  }
-
- private:
-  int fd_;
-};
 
 TEST(ProcessTest, ServesOneClientAfterAnotherAndStopsCleanly) {
   SimProcess sim({"--cmee", "1"});
@@ -168,6 +70,95 @@ TEST(ProcessTest, AnswersForAClientThatLeftNeverReachTheNextOne) {
   EXPECT_EQ(reply.rfind("\r\n+CPIN: READY\r\n\r\nOK\r\n", 0), 0u) << reply;
 }
 
+// Clients as they come and go: every open starts clean, and every client
+// that is there gets its answers.
+
+TEST(ClientsTest, OneClientLeavingNeverSilencesAnother) {
+  SimProcess sim({"--echo", "off"});
+  ASSERT_NE(sim.ReadLine(), "");
+  // The two open at once, as a watcher and a program would.
+  for (int round = 0; round < 4; ++round) {
+    Port first(sim.link());
+    Port second(sim.link());
+    first.Send("AT\r");
+    EXPECT_EQ(first.Read(), "\r\nOK\r\n") << "round " << round;
+    first.Close();
+    std::this_thread::sleep_for(50ms);
+    second.Send("AT+CPIN?\r");
+    EXPECT_EQ(second.Read(), "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n") << "round " << round;
+  }
+}
+
+// Holds every inotify instance the user may have, for as long as it lives:
+// the state of a desktop whose file watchers have used them all up.
+class NoInotifyLeft {
+ public:
+  NoInotifyLeft() {
+    for (int fd; (fd = inotify_init1(IN_CLOEXEC)) >= 0 && fds_.size() < 4096;) fds_.push_back(fd);
+  }
+  ~NoInotifyLeft() {
+    for (int fd : fds_) close(fd);
+  }
+
+ private:
+  std::vector<int> fds_;
+};
+
+TEST(ClientsTest, AClientThatLeavesAtOnceLeavesNoAnswerBehind) {
+  // Whether a client is there must not hang on the kernel reporting opens.
+  std::optional<NoInotifyLeft> starved(std::in_place);
+  SimProcess sim({"--state", "ready"});
+  ASSERT_NE(sim.ReadLine(), "");
+  starved.reset();
+  for (int i = 0; i < 5; ++i) {
+    Port port(sim.link());
+    port.Send("AT+CPIN?\r");
+  }
+  std::this_thread::sleep_for(100ms);
+  Port port(sim.link());
+  EXPECT_EQ(port.Read(), "");
+  port.Send("AT\r");
+  EXPECT_EQ(port.Read(), "AT\r\r\nOK\r\n");
+}
+
+TEST(ClientsTest, AHalfLineOfAKilledClientIsForgotten) {
+  SimProcess sim({});
+  ASSERT_NE(sim.ReadLine(), "");
+  pid_t child = fork();
+  if (child == 0) {
+    int fd = open(sim.link().c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0 || write(fd, "AT", 2) != 2) _exit(1);
+    pause();
+    _exit(0);
+  }
+  auto deadline = Clock::now() + 2s;
+  while (sim.Transcript().find(" IN AT\n") == std::string::npos && Clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  std::this_thread::sleep_for(100ms);
+  Port port(sim.link());
+  port.Send("AT+CPIN?\r");
+  EXPECT_EQ(port.Read(), "AT+CPIN?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n");
+}
+
+TEST(ClientsTest, AClientWithItsTerminalEchoOnGetsOneAnswer) {
+  SimProcess sim({});
+  ASSERT_NE(sim.ReadLine(), "");
+  {
+    Port port(sim.link(), Port::Mode::kCooked);
+    port.Send("AT\r");
+    // The terminal turns CR into NL; a loop would run on and on.
+    EXPECT_EQ(port.Read(1s, 4096), "AT\n\n\nOK\n\n");
+  }
+  // Only what the client typed reached the sim, never its own words.
+  EXPECT_EQ(TranscriptBytes(sim.Transcript(), "IN"), "AT\r");
+  Port port(sim.link());
+  port.Send("AT\r");
+  EXPECT_EQ(port.Read(), "AT\r\r\nOK\r\n");
+}
+
 TEST(ProcessTest, BadCommandLineExitsWithTwo) {
   pid_t pid = fork();
   if (pid == 0) {
@@ -183,3 +174,4 @@ TEST(ProcessTest, BadCommandLineExitsWithTwo) {
 }
 
 }  // namespace
+}  // namespace tessivo::modemsim::testing
