@@ -85,7 +85,7 @@ const Case kCases[] = {
      3,
      Signal::Failure,
      ""},
-    {"a folder is no device", {"/tmp", "1234"}, {}, 5, Signal::Failure, ""},
+    {"a folder is no device", {"/tmp", "1234"}, {}, 3, Signal::Failure, ""},
 };
 
 void ExpectSignal(const std::vector<CapturedTone>& tones, Signal signal) {
