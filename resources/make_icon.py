@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
 """Draws the program's icon, a SIM card with a padlock, and writes it as
 tessivo.ico: one 32 x 32 and one 16 x 16 image, 16 colours (4 bits per pixel)
-each, in the standard Windows 16-colour palette.
+each, in the standard Windows 16-colour palette. From the same two maps it
+writes the desktop's icons into icons/: PNG files of 16, 32, 48 and 256
+pixels and a scalable SVG.
 
 The pictures are drawn below as pixel maps, one character per pixel, so they
 can be edited by hand; run this script again afterwards:
-    python3 resources/make_icon.py            # writes resources/tessivo.ico
+    python3 resources/make_icon.py            # writes tessivo.ico and icons/
+    python3 resources/make_icon.py --check    # fails if a written file is stale
     python3 resources/make_icon.py --show     # prints the maps as parsed
 """
 import os
 import struct
 import sys
+import zlib
 
 # The Windows 16-colour palette, by index.
 PALETTE = [
@@ -130,17 +134,119 @@ def icon_file(images):
     return out + data
 
 
+def rgba(rows):
+    """The map as rows of (red, green, blue, alpha) pixels."""
+    return [[(0, 0, 0, 0) if ch == '.' else PALETTE[COLOURS[ch]] + (255,)
+             for ch in row] for row in rows]
+
+
+def scaled(pixels, size):
+    """The picture resampled to size x size: every target pixel averages the
+    source area it covers (alpha-weighted), so whole-number factors keep the
+    pixels sharp and others blend only at the seams."""
+    source = len(pixels)
+
+    def spans(t):
+        # Measured in 1/(source*size) steps, target pixel t covers
+        # [t*source, (t+1)*source) and source pixel k covers [k*size, (k+1)*size).
+        lo, hi = t * source, (t + 1) * source
+        return [(k, min(hi, (k + 1) * size) - max(lo, k * size))
+                for k in range(lo // size, (hi - 1) // size + 1)]
+
+    out = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            total = [0, 0, 0, 0]
+            for sy, wy in spans(y):
+                for sx, wx in spans(x):
+                    r, g, b, a = pixels[sy][sx]
+                    w = wx * wy * a
+                    total[0] += r * w
+                    total[1] += g * w
+                    total[2] += b * w
+                    total[3] += w
+            if total[3] == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                row.append(tuple(round(c / total[3]) for c in total[:3]) +
+                           (round(total[3] / (source * source)),))
+        out.append(row)
+    return out
+
+
+def png_file(pixels):
+    """An 8-bit RGBA PNG, with nothing in it that changes between runs."""
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+    size = len(pixels)
+    raw = b''.join(b'\0' + bytes(c for p in row for c in p) for row in pixels)
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) +
+            chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
+
+
+def svg_file(rows):
+    """The map as an SVG: one rectangle per run of equal pixels in a row."""
+    size = len(rows)
+    out = ['<?xml version="1.0" encoding="UTF-8"?>',
+           '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" '
+           'viewBox="0 0 %d %d" stroke="none" shape-rendering="crispEdges">' % (256, 256, size, size),
+           '<title>Tessivo</title>']
+    for y, row in enumerate(rows):
+        x = 0
+        while x < size:
+            ch = row[x]
+            end = x
+            while end < size and row[end] == ch:
+                end += 1
+            if ch != '.':
+                r, g, b = PALETTE[COLOURS[ch]]
+                out.append('<rect x="%d" y="%d" width="%d" height="1" fill="#%02x%02x%02x"/>'
+                           % (x, y, end - x, r, g, b))
+            x = end
+    out.append('</svg>')
+    return ('\n'.join(out) + '\n').encode('ascii')
+
+
+def outputs(maps):
+    """Every file the script writes, by path below resources/, with its bytes.
+    The Windows icon holds both maps; the desktop's icons are drawn from the
+    16 x 16 map at 16 pixels and from the 32 x 32 map at every other size."""
+    small, large = maps[16], maps[32]
+    files = {'tessivo.ico': icon_file([(32, bitmap(large)), (16, bitmap(small))])}
+    files['icons/tessivo-16.png'] = png_file(rgba(small))
+    for size in (32, 48, 256):
+        files['icons/tessivo-%d.png' % size] = png_file(scaled(rgba(large), size))
+    files['icons/tessivo.svg'] = svg_file(large)
+    return files
+
+
 def main():
-    maps = [(32, parse(ICON_32, 32)), (16, parse(ICON_16, 16))]
+    maps = {32: parse(ICON_32, 32), 16: parse(ICON_16, 16)}
     if '--show' in sys.argv:
-        for size, rows in maps:
+        for size, rows in maps.items():
             print('%d x %d' % (size, size))
             print('\n'.join(rows))
         return
-    images = [(size, bitmap(rows)) for size, rows in maps]
-    target = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'tessivo.ico')
-    with open(target, 'wb') as f:
-        f.write(icon_file(images))
+    here = os.path.dirname(os.path.abspath(__file__))
+    stale = []
+    for name, data in outputs(maps).items():
+        target = os.path.join(here, name)
+        if '--check' in sys.argv:
+            try:
+                with open(target, 'rb') as f:
+                    if f.read() != data:
+                        stale.append(name)
+            except FileNotFoundError:
+                stale.append(name)
+            continue
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, 'wb') as f:
+            f.write(data)
+    if stale:
+        sys.exit('out of date, run resources/make_icon.py: ' + ', '.join(stale))
 
 
 if __name__ == '__main__':
