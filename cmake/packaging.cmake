@@ -1,0 +1,120 @@
+# What `cmake --install` puts where, and the packages CPack makes of it:
+# on Linux a Debian package, on Windows a zip with Tessivo.exe and its German
+# readme. Both take their version from project(), like the version resource
+# and `tessivo --version`. scripts/package.sh runs the whole of it.
+
+# One id for the desktop entry, the icon and the AppStream metadata, so the
+# desktop can find one from the other.
+set(TESSIVO_APP_ID test.tessivo.Tessivo)
+set(TESSIVO_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
+set(TESSIVO_PACKAGE_OUT ${CMAKE_BINARY_DIR}/packaging)
+
+set(CPACK_PACKAGE_NAME tessivo)
+set(CPACK_PACKAGE_VENDOR "Tessivo-Projekt")
+set(CPACK_PACKAGE_CONTACT "Tessivo-Projekt <info@tessivo.test>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "unlock the SIM card of a UMTS/GPRS modem")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.tessivo.test/")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+# Installing builds only what is installed (scripts/package.sh builds those
+# targets), not every test program.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+# Packages go to build's own folder; scripts/package.sh collects them in dist/.
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/cpack)
+# Modes that do not depend on the umask of whoever builds.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+if(WIN32)
+  # The readme is kept in UTF-8 with Unix line ends and given to Windows in
+  # its own code page and line ends, which every editor there shows right.
+  find_program(TESSIVO_ICONV iconv REQUIRED)
+  configure_file(${TESSIVO_PACKAGING}/windows/LIESMICH.txt
+                 ${TESSIVO_PACKAGE_OUT}/LIESMICH.utf8.txt @ONLY NEWLINE_STYLE CRLF)
+  add_custom_command(
+    OUTPUT ${TESSIVO_PACKAGE_OUT}/LIESMICH.txt
+    COMMAND ${TESSIVO_ICONV} -f UTF-8 -t WINDOWS-1252 -o ${TESSIVO_PACKAGE_OUT}/LIESMICH.txt
+            ${TESSIVO_PACKAGE_OUT}/LIESMICH.utf8.txt
+    DEPENDS ${TESSIVO_PACKAGE_OUT}/LIESMICH.utf8.txt
+    VERBATIM)
+  add_custom_target(tessivo_package_data ALL DEPENDS ${TESSIVO_PACKAGE_OUT}/LIESMICH.txt)
+
+  install(TARGETS tessivo_exe RUNTIME DESTINATION .)
+  install(FILES ${TESSIVO_PACKAGE_OUT}/LIESMICH.txt DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME Tessivo-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+else()
+  include(GNUInstallDirs)
+
+  # Manual pages from scdoc, and the Debian changelog, compressed as Debian
+  # wants them: gzip -9 without a time stamp, so two builds give equal bytes.
+  find_program(TESSIVO_SCDOC scdoc)
+  find_program(TESSIVO_GZIP gzip REQUIRED)
+  set(TESSIVO_PACKAGE_DATA)
+  if(TESSIVO_SCDOC)
+    foreach(page tessivo.1 tessivo-modemsim.1)
+      configure_file(${TESSIVO_PACKAGING}/linux/${page}.scd ${TESSIVO_PACKAGE_OUT}/${page}.scd @ONLY)
+      add_custom_command(
+        OUTPUT ${TESSIVO_PACKAGE_OUT}/${page}.gz
+        COMMAND sh -c "'${TESSIVO_SCDOC}' < '${page}.scd' > '${page}' && '${TESSIVO_GZIP}' -9nf '${page}'"
+        DEPENDS ${TESSIVO_PACKAGE_OUT}/${page}.scd
+        WORKING_DIRECTORY ${TESSIVO_PACKAGE_OUT}
+        VERBATIM)
+      list(APPEND TESSIVO_PACKAGE_DATA ${TESSIVO_PACKAGE_OUT}/${page}.gz)
+    endforeach()
+    install(FILES ${TESSIVO_PACKAGE_OUT}/tessivo.1.gz ${TESSIVO_PACKAGE_OUT}/tessivo-modemsim.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    message(WARNING "scdoc not found: the manual pages are neither built nor installed "
+                    "(scripts/setup.sh installs it)")
+  endif()
+  add_custom_command(
+    OUTPUT ${TESSIVO_PACKAGE_OUT}/changelog.gz
+    COMMAND sh -c "'${TESSIVO_GZIP}' -9n < '${TESSIVO_PACKAGING}/linux/changelog' > changelog.gz"
+    DEPENDS ${TESSIVO_PACKAGING}/linux/changelog
+    WORKING_DIRECTORY ${TESSIVO_PACKAGE_OUT}
+    VERBATIM)
+  list(APPEND TESSIVO_PACKAGE_DATA ${TESSIVO_PACKAGE_OUT}/changelog.gz)
+  add_custom_target(tessivo_package_data ALL DEPENDS ${TESSIVO_PACKAGE_DATA})
+
+  install(TARGETS tessivo tessivo-modemsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  foreach(size 16 32 48 256)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tessivo-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${TESSIVO_APP_ID}.png)
+  endforeach()
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tessivo.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+          RENAME ${TESSIVO_APP_ID}.svg)
+  # Debian's place for the licence is the copyright file; README.md goes
+  # beside it, the changelog as the package's own.
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TESSIVO_PACKAGING}/linux/copyright
+                ${TESSIVO_PACKAGE_OUT}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessivo)
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION comm)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Tessivo speaks AT commands to a UMTS/GPRS USB modem (a surf stick) on a
+serial port: it shows the state of the SIM card, submits the PIN and switches
+the PIN request on or off, in one small German dialog.
+.
+Started as tessivo COM1 1234 (or with a device path such as
+/dev/ttyUSB2) it runs silently: the speaker tells the outcome and the exit
+status tells scripts what happened, so a boot script can unlock the modem.
+.
+The virtual modem tessivo-modemsim is included, so Tessivo can be tried
+without hardware.")
+endif()
+
+include(CPack)
