@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils socat
   clang libclang-rt-14-dev llvm
   comgt
+  scdoc dpkg-dev file lintian desktop-file-utils appstream man-db zip unzip python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the Linux build (with Tessivo.exe's console
 # cases under Wine), the Windows program cross-built and tested under Wine,
-# the Linux build again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the fuzz harnesses for 20 s each, and the timing benchmarks (printed, not
-# asserted). Any failure, sanitizer report or broken fuzz property fails the run.
+# the packages (scripts/package.sh) with their contents and the installed
+# programs checked, the Linux build again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the fuzz harnesses for 20 s each, and the timing
+# benchmarks (printed, not asserted). Any failure, sanitizer report or broken
+# fuzz property fails the run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -26,6 +28,10 @@ ctest --test-dir "$here/build" -j"$jobs" --output-on-failure
 
 echo "== Windows tests under Wine"
 ctest --test-dir "$here/build-win" -j"$jobs" --output-on-failure
+
+echo "== Packages: built by scripts/package.sh, checked as a user gets them"
+"$here/scripts/package.sh"
+"$here/tests/packaging/package_test.sh"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
