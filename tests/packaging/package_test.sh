@@ -170,7 +170,7 @@ check "Tessivo.exe imports only Windows system DLLs" system_dlls_only
 echo "      Tessivo.exe: $(stat -c %s "$exe") bytes"
 readme_windows_text() {
   # Windows-1252 ("ü" is one byte, 0xFC) and CR LF on every line.
-  grep -q $'pr\xfcft' "$work/zip/LIESMICH.txt" || { echo "no Windows-1252 'pr\\xfcft'"; return 1; }
+  grep -q $'pr\xfcft' "$work/zip/LIESMICH.txt" || { echo "no Windows-1252 ü in 'prüft'"; return 1; }
   ! grep -q -v $'\r$' "$work/zip/LIESMICH.txt" || { echo "a line without CR LF"; return 1; }
   grep -q "^Tessivo $version " "$work/zip/LIESMICH.txt"
 }
@@ -181,7 +181,8 @@ if "$here/tests/win32/wine_prefix.sh" setup "$work/wine" >"$work/wine.log" 2>&1;
       "$root/usr/bin/tessivo-modemsim" "$exe" "$here/tests/win32/console_cases.txt" "$case"
   done
 else
-  check "Wine prefix for Tessivo.exe" cat "$work/wine.log" false
+  wine_setup_failed() { cat "$work/wine.log"; return 1; }
+  check "Wine prefix for Tessivo.exe" wine_setup_failed
 fi
 
 echo "$passed passed, $failed failed"
