@@ -136,6 +136,8 @@ unlock() {
   grep -q 'PIN accepted: SIM unlocked' "$work/modem.log"
 }
 check "$bin/tessivo COM1 1234 unlocks $bin/tessivo-modemsim" unlock
+check "$bin/tessivo --version" same "$("$bin/tessivo" --version </dev/null 2>&1)" "tessivo $version"
+check "$bin/tessivo --help points to the manual page" grep -q 'man tessivo' <<<"$("$bin/tessivo" --help </dev/null 2>&1)"
 if [[ -n $installed ]]; then
   check "apt-get purge tessivo" env DEBIAN_FRONTEND=noninteractive apt-get purge -y tessivo
   installed=
@@ -176,7 +178,7 @@ readme_windows_text() {
 }
 check "LIESMICH.txt in Windows-1252 with CR LF" readme_windows_text
 if "$here/tests/win32/wine_prefix.sh" setup "$work/wine" >"$work/wine.log" 2>&1; then
-  for case in right_pin wrong_pin; do
+  for case in right_pin wrong_pin_verbose; do
     check "Tessivo.exe from the zip under Wine: $case" "$here/tests/win32/console_case.sh" "$work/wine" \
       "$root/usr/bin/tessivo-modemsim" "$exe" "$here/tests/win32/console_cases.txt" "$case"
   done
