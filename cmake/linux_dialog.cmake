@@ -22,6 +22,7 @@ add_library(tessivo_qt STATIC
   ${CMAKE_BINARY_DIR}/generated/program_icon.cpp
 )
 target_link_libraries(tessivo_qt PUBLIC tessivo_dialog Qt6::Widgets PRIVATE PkgConfig::XCB)
+target_compile_definitions(tessivo_qt PRIVATE TESSIVO_APP_ID="${TESSIVO_APP_ID}")
 
 target_sources(tessivo PRIVATE ui/dialog_path.cpp)
 target_link_libraries(tessivo PRIVATE tessivo_qt)

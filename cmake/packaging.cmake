@@ -3,9 +3,6 @@
 # readme. Both take their version from project(), like the version resource
 # and `tessivo --version`. scripts/package.sh runs the whole of it.
 
-# One id for the desktop entry, the icon and the AppStream metadata, so the
-# desktop can find one from the other.
-set(TESSIVO_APP_ID test.tessivo.Tessivo)
 set(TESSIVO_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
 set(TESSIVO_PACKAGE_OUT ${CMAKE_BINARY_DIR}/packaging)
 

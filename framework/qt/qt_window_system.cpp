@@ -298,6 +298,8 @@ std::unique_ptr<WindowSystem> OpenHostWindowSystem(const std::function<void()>& 
   gLastWords = lastWords;
   const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
   auto application = std::make_unique<QApplication>(argc, argv);
+  // Wayland matches a window to its menu entry (name, icon) by this id.
+  QGuiApplication::setDesktopFileName(QStringLiteral(TESSIVO_APP_ID));
   qInstallMessageHandler(previous);
   gLastWords = nullptr;
   return std::make_unique<QtWindowSystem>(std::move(application));
