@@ -3,7 +3,7 @@
 // "COM" name with a usable first number (or none) as it is, and rebuilds
 // everything else as "COM<n>", a name the Linux port table always knows.
 // Names the table knows are never rewritten, so a port found once stays the
-// same port.
+// same port; a name beginning with "/" is a device path, taken as it is.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -64,6 +64,14 @@ void CheckName(const std::string& name) {
     const int rebuilt = CanonicalNumber(normal);
     CHECK_PROPERTY(rebuilt >= 1, name);
     CHECK_PROPERTY(DevicePathForPort(normal, nullptr) == ExpectedDevice(rebuilt), name);
+  }
+
+  // A device path is used exactly as given, whatever the port folder.
+  if (!name.empty() && name[0] == '/') {
+    CHECK_PROPERTY(DevicePathForPort(name, nullptr) == name, name);
+    CHECK_PROPERTY(DevicePathForPort(name, "/ports") == name, name);
+    CHECK_PROPERTY(DevicePathForPort(name, "") == name, name);
+    return;
   }
 
   // The table: exactly "COM1".."COM99" in any letter case, nothing else.

@@ -1,0 +1,131 @@
+// The start decision from the Linux argument vector. The input is split at
+// NUL bytes into arguments, as the kernel hands them over (the first is the
+// program's name). Checked: the console form only for a PIN token of exactly
+// four characters or "-", a device path kept byte for byte, --help, -h and
+// --version only as the only argument, a COM name and PIN read as the Windows
+// command line reads them, nothing before the last two arguments counting,
+// and the PIN from standard input prepared as a PIN argument is.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "fuzz/property.h"
+#include "text/cp1252.h"
+
+namespace tessivo {
+namespace {
+
+bool IsWhiteSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string Trimmed(const std::string& text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsWhiteSpace(text[begin])) ++begin;
+  while (end > begin && IsWhiteSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+bool Same(const StartRequest& a, const StartRequest& b) {
+  return a.kind == b.kind && a.port == b.port && a.pin == b.pin &&
+         a.pinFromInput == b.pinFromInput && a.pinArgument == b.pinArgument;
+}
+
+// The same request, with the PIN argument one place further on.
+StartRequest Shifted(StartRequest request) {
+  if (request.pinArgument != 0) ++request.pinArgument;
+  return request;
+}
+
+}  // namespace
+}  // namespace tessivo
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tessivo;
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string> argv(1);
+  for (char c : input) {
+    if (c == '\0') {
+      argv.emplace_back();
+    } else {
+      argv.back() += c;
+    }
+  }
+  if (argv.size() > 64) return 0;
+
+  const StartRequest request = DecideStartFromArguments(argv);
+  CHECK_PROPERTY(Same(request, DecideStartFromArguments(argv)), input);
+
+  const bool only = argv.size() == 2;
+  const bool asksHelp = only && (argv[1] == "--help" || argv[1] == "-h");
+  const bool asksVersion = only && argv[1] == "--version";
+  CHECK_PROPERTY((request.kind == StartKind::Help) == asksHelp, input);
+  CHECK_PROPERTY((request.kind == StartKind::Version) == asksVersion, input);
+  if (request.kind != StartKind::Console) {
+    CHECK_PROPERTY(request.port.empty() && request.pin.empty() && !request.pinFromInput &&
+                       request.pinArgument == 0,
+                   input);
+  }
+  if (argv.size() < 3) {
+    CHECK_PROPERTY(request.kind != StartKind::Console, input);
+    return 0;
+  }
+
+  const std::size_t last = argv.size() - 1;
+  const std::string& portArgument = argv[last - 1];
+  const std::string pinToken = Trimmed(argv[last]);
+  const bool devicePath = !portArgument.empty() && portArgument[0] == '/';
+
+  if (request.kind == StartKind::Console) {
+    CHECK_PROPERTY(pinToken.size() == 4 || pinToken == "-", input);
+    if (request.pinFromInput) {
+      CHECK_PROPERTY(pinToken == "-" && request.pin.empty() && request.pinArgument == 0, input);
+    } else {
+      CHECK_PROPERTY(request.pin == ToLower1252(pinToken), input);
+      CHECK_PROPERTY(request.pinArgument == last, input);
+    }
+    if (devicePath) {
+      CHECK_PROPERTY(request.port == portArgument, input);
+    } else {
+      const std::string port = request.port;
+      CHECK_PROPERTY(port == ToLower1252(Trimmed(portArgument)), input);
+      CHECK_PROPERTY((port.size() == 4 || port.size() == 5) && port.compare(0, 3, "com") == 0,
+                     input);
+    }
+  } else if (devicePath && pinToken.size() == 4) {
+    CHECK_PROPERTY(request.kind == StartKind::Console, input);  // any path is a port
+  }
+
+  // Only the last two arguments decide; a word in front changes nothing.
+  std::vector<std::string> longer = argv;
+  longer.insert(longer.begin() + 1, "-v");
+  CHECK_PROPERTY(Same(DecideStartFromArguments(longer), Shifted(request)), input);
+
+  // A COM name and PIN without spaces in them are read as the Windows command
+  // line reads them (there, spaces separate the words, and "-" is no PIN).
+  const bool windowsWords = !devicePath && portArgument.find(' ') == std::string::npos &&
+                            argv[last].find(' ') == std::string::npos && !pinToken.empty() &&
+                            pinToken != "-";
+  if (windowsWords) {
+    const StartRequest windows =
+        DecideStartFromCommandLine("tessivo " + portArgument + " " + argv[last]);
+    CHECK_PROPERTY(windows.kind == request.kind, input);
+    CHECK_PROPERTY(windows.port == request.port && windows.pin == request.pin, input);
+  }
+  // Letter case decides nothing but a device path.
+  if (!devicePath) {
+    std::vector<std::string> upper = argv;
+    upper[last - 1] = ToUpper1252(upper[last - 1]);
+    upper[last] = ToUpper1252(upper[last]);
+    CHECK_PROPERTY(Same(DecideStartFromArguments(upper), request), input);
+  }
+
+  // The PIN typed on standard input is prepared as the PIN argument is.
+  const std::string typed = PinFromInputLine(argv[last]);
+  CHECK_PROPERTY(typed == ToLower1252(pinToken), input);
+  CHECK_PROPERTY(PinFromInputLine(typed) == typed, input);
+  return 0;
+}
