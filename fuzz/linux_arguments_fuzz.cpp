@@ -12,22 +12,14 @@
 
 #include "app/command_line.h"
 #include "fuzz/property.h"
+#include "fuzz/reference_text.h"
 #include "text/cp1252.h"
 
 namespace tessivo {
 namespace {
 
-bool IsWhiteSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string Trimmed(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsWhiteSpace(text[begin])) ++begin;
-  while (end > begin && IsWhiteSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
+using fuzz::IsWhiteSpace;
+using fuzz::Trimmed;
 
 bool Same(const StartRequest& a, const StartRequest& b) {
   return a.kind == b.kind && a.port == b.port && a.pin == b.pin &&

@@ -10,22 +10,14 @@
 
 #include "app/command_line.h"
 #include "fuzz/property.h"
+#include "fuzz/reference_text.h"
 #include "text/cp1252.h"
 
 namespace tessivo {
 namespace {
 
-bool IsWhiteSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string Trimmed(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsWhiteSpace(text[begin])) ++begin;
-  while (end > begin && IsWhiteSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
+using fuzz::IsWhiteSpace;
+using fuzz::Trimmed;
 
 // The rules read another way: the words between single spaces, the PIN the
 // last of them and the port the one before it. The line needs two spaces,
