@@ -43,20 +43,8 @@ void WriteFile(const std::string& path, const std::string& text) {
 // A run that the test does not simply wait for.
 class Started {
  public:
-  Started(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env) {
-    pid_ = fork();
-    if (pid_ != 0) return;
-    for (const auto& [key, value] : env) setenv(key.c_str(), value.c_str(), 1);
-    const int null = open("/dev/null", O_RDWR);
-    dup2(null, 0);
-    dup2(null, 1);
-    dup2(null, 2);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  Started(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env)
+      : pid_(Spawn(argv, env, "/dev/null", "/dev/null")) {}
   ~Started() {
     if (pid_ > 0 && !waited_) {
       kill(pid_, SIGKILL);

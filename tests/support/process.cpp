@@ -31,9 +31,16 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
+double CpuMs(const rusage& r) {
+  return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
+         (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
+}
+
+}  // namespace
+
 pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-            const std::string& outPath, const std::string& errPath, const ProgramIo& io = {},
-            const std::string& inPath = "/dev/null") {
+            const std::string& outPath, const std::string& errPath, const ProgramIo& io,
+            const std::string& inPath) {
   const pid_t pid = fork();
   if (pid != 0) return pid;
   for (const auto& name : io.unset) unsetenv(name.c_str());
@@ -50,13 +57,6 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, st
   execv(args[0], args.data());
   _exit(127);
 }
-
-double CpuMs(const rusage& r) {
-  return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
-         (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
-}
-
-}  // namespace
 
 ProcessResult RunProgram(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& env, long timeoutMs) {

@@ -37,6 +37,12 @@ ProcessResult RunProgram(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& env, const ProgramIo& io,
                          long timeoutMs = 30000);
 
+// Starts argv like RunProgram, without waiting: standard output and error go
+// to the files named, standard input comes from io or inPath.
+pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+            const std::string& outPath, const std::string& errPath, const ProgramIo& io = {},
+            const std::string& inPath = "/dev/null");
+
 // A fresh temporary folder, removed with everything in it on destruction.
 class TempDir {
  public:
