@@ -2,12 +2,14 @@
 """Draws the program's icon, a SIM card with a padlock, and writes it as
 tessivo.ico: one 32 x 32 and one 16 x 16 image, 16 colours (4 bits per pixel)
 each, in the standard Windows 16-colour palette. From the same two maps it
-writes the desktop's icons into icons/: PNG files of 16, 32, 48 and 256
-pixels and a scalable SVG.
+writes tessivo-explorer.ico, the icon Explorer and the taskbar show: 16, 24,
+32, 48 and 256 pixels in 32-bit colour with alpha, the 256-pixel image
+PNG-compressed as Windows Vista and later read it. And the desktop's icons
+into icons/: PNG files of 16, 32, 48 and 256 pixels and a scalable SVG.
 
 The pictures are drawn below as pixel maps, one character per pixel, so they
 can be edited by hand; run this script again afterwards:
-    python3 resources/make_icon.py            # writes tessivo.ico and icons/
+    python3 resources/make_icon.py            # writes the .ico files and icons/
     python3 resources/make_icon.py --check    # fails if a written file is stale
     python3 resources/make_icon.py --show     # prints the maps as parsed
 """
@@ -122,13 +124,35 @@ def bitmap(rows):
     return header + palette + bytes(xor) + bytes(mask)
 
 
-def icon_file(images):
-    """ICONDIR, its entries, then the images."""
+def bitmap32(pixels):
+    """A 32-bit icon image: BITMAPINFOHEADER, the BGRA pixels bottom-up, and
+    the mask, set where a pixel is wholly transparent (older readers that
+    ignore alpha still cut the outline)."""
+    size = len(pixels)
+    and_stride = (size + 31) // 32 * 4
+    colour = bytearray()
+    mask = bytearray()
+    for row in reversed(pixels):
+        bits = bytearray(and_stride)
+        for x, (r, g, b, a) in enumerate(row):
+            colour += bytes((b, g, r, a))
+            if a == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0,
+                         len(colour) + len(mask), 0, 0, 0, 0)
+    return header + bytes(colour) + bytes(mask)
+
+
+def icon_file(images, colours=16, bits=4):
+    """ICONDIR, its entries, then the images. A size of 256 is written as 0,
+    as the format wants."""
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     data = b''
     for size, image in images:
-        out += struct.pack('<BBBBHHII', size, size, 16, 0, 1, 4, len(image), offset)
+        side = size % 256
+        out += struct.pack('<BBBBHHII', side, side, colours, 0, 1, bits, len(image), offset)
         offset += len(image)
         data += image
     return out + data
@@ -212,10 +236,15 @@ def svg_file(rows):
 
 def outputs(maps):
     """Every file the script writes, by path below resources/, with its bytes.
-    The Windows icon holds both maps; the desktop's icons are drawn from the
-    16 x 16 map at 16 pixels and from the 32 x 32 map at every other size."""
+    The dialog's Windows icon holds both maps; the other icons are drawn from
+    the 16 x 16 map at 16 pixels and from the 32 x 32 map at every other
+    size."""
     small, large = maps[16], maps[32]
     files = {'tessivo.ico': icon_file([(32, bitmap(large)), (16, bitmap(small))])}
+    explorer = [(16, bitmap32(rgba(small)))]
+    explorer += [(size, bitmap32(scaled(rgba(large), size))) for size in (24, 32, 48)]
+    explorer.append((256, png_file(scaled(rgba(large), 256))))
+    files['tessivo-explorer.ico'] = icon_file(explorer, colours=0, bits=32)
     files['icons/tessivo-16.png'] = png_file(rgba(small))
     for size in (32, 48, 256):
         files['icons/tessivo-%d.png' % size] = png_file(scaled(rgba(large), size))

@@ -6,6 +6,8 @@
 
 #define IDD_SIMUNLOCK_DIALOG 102
 #define IDR_MAINFRAME 128
+// Ahead of 128, so that Explorer and the taskbar take it (Windows only).
+#define IDR_EXPLORER_ICON 1
 
 #define IDC_PORT 1001
 #define IDC_PIN 1002

@@ -138,6 +138,8 @@ bool ProgramResources::IconGroup(int id, std::vector<IconImage>* out) const {
     IconImage image{};
     image.width = r.Byte();
     image.height = r.Byte();
+    if (image.width == 0) image.width = 256;
+    if (image.height == 0) image.height = 256;
     image.colourCount = r.Byte();
     r.Byte();
     image.planes = r.Word();
@@ -146,6 +148,21 @@ bool ProgramResources::IconGroup(int id, std::vector<IconImage>* out) const {
     const int imageId = r.Word();
     const std::vector<unsigned char> bits = Bytes(RT_ICON, imageId);
     if (bits.size() < sizeof(BITMAPINFOHEADER)) return false;
+    static const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    image.png = std::memcmp(bits.data(), kPngSignature, sizeof kPngSignature) == 0;
+    if (image.png) {
+      // IHDR: width and height big-endian at 16 and 20, then depth, colour type.
+      auto big = [&bits](std::size_t at) {
+        return (bits[at] << 24) | (bits[at + 1] << 16) | (bits[at + 2] << 8) | bits[at + 3];
+      };
+      image.headerWidth = big(16);
+      image.headerHeight = big(20);
+      const int channels[] = {1, 0, 3, 1, 2, 0, 4};  // by colour type 0..6
+      const int colourType = bits[25];
+      image.headerBitCount = colourType <= 6 ? bits[24] * channels[colourType] : 0;
+      out->push_back(image);
+      continue;
+    }
     BITMAPINFOHEADER header;
     std::memcpy(&header, bits.data(), sizeof header);
     image.headerWidth = header.biWidth;
@@ -154,6 +171,21 @@ bool ProgramResources::IconGroup(int id, std::vector<IconImage>* out) const {
     out->push_back(image);
   }
   return r.ok;
+}
+
+std::vector<int> ProgramResources::IconGroupIds() const {
+  std::vector<int> ids;
+  if (!module_) return ids;
+  EnumResourceNamesA(
+      module_, RT_GROUP_ICON,
+      [](HMODULE, LPCSTR, LPSTR name, LONG_PTR found) -> BOOL {
+        // A named group would sort ahead of every numbered one.
+        reinterpret_cast<std::vector<int>*>(found)->push_back(
+            IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<ULONG_PTR>(name)) : -1);
+        return TRUE;
+      },
+      reinterpret_cast<LONG_PTR>(&ids));
+  return ids;
 }
 
 std::string ProgramResources::VersionString(const std::string& name) const {

@@ -30,9 +30,13 @@ struct DialogResource {
 };
 
 struct IconImage {
+  // From the group's entry; 256 pixels are written as 0 there and read as
+  // 256 here.
   int width, height, colourCount, planes, bitCount;
-  // From the image's own BITMAPINFOHEADER.
+  // From the image's own BITMAPINFOHEADER, or from its PNG header (height
+  // not doubled, bits per pixel from depth and channels).
   int headerWidth, headerHeight, headerBitCount;
+  bool png;
 };
 
 // A program opened as a data file: nothing of it runs.
@@ -45,6 +49,9 @@ class ProgramResources {
   // False when there is no such resource or it does not parse.
   bool Dialog(int id, DialogResource* out) const;
   bool IconGroup(int id, std::vector<IconImage>* out) const;
+  // The icon groups' identifiers in the order the resources hold them,
+  // which is the order Explorer looks at them in.
+  std::vector<int> IconGroupIds() const;
   // A value of the version information's string table, "" if absent.
   std::string VersionString(const std::string& name) const;
 
