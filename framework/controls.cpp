@@ -46,6 +46,15 @@ bool CGdiObject::Own(WindowSystem& windows, GdiObject handle) {
   return true;
 }
 
+void CGdiObject::TakeOver(CGdiObject& other) {
+  if (&other == this) return;
+  DeleteObject();
+  windows_ = other.windows_;
+  handle_ = other.handle_;
+  other.windows_ = nullptr;
+  other.handle_ = 0;
+}
+
 bool CFont::CreateFontIndirect(WindowSystem& windows, const LogFont& font) {
   return Own(windows, windows.CreateFontIndirect(font));
 }

@@ -52,6 +52,9 @@ class CGdiObject {
 
   GdiObject handle() const { return handle_; }
   void DeleteObject();
+  // Deletes this object's handle and takes over the other's, which is left
+  // without one: for a replacement made beside the object still in use.
+  void TakeOver(CGdiObject& other);
 
  protected:
   bool Own(WindowSystem& windows, GdiObject handle);

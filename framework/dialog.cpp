@@ -140,6 +140,10 @@ GdiObject CDialog::DispatchCtlColor(CDC& dc, int controlId) {
   return DefaultCtlColor(dc, controlId);
 }
 
+void CDialog::DispatchDpiChanged(int dpi) {
+  if (const auto* entry = Find(Message::DpiChanged, 0)) (this->*entry->dpiChange)(dpi);
+}
+
 void CDialog::DefaultPaint() {
   windows_.DefaultPaint();
 }

@@ -30,18 +30,20 @@ constexpr int kIdCancel = 2;
 class CDialog;
 
 // The messages a dialog's table can bind.
-enum class Message { Paint, QueryDragIcon, Click, CtlColor };
+enum class Message { Paint, QueryDragIcon, Click, CtlColor, DpiChanged };
 
 struct MessageMapEntry {
   using Action = void (CDialog::*)();
   using IconQuery = IconHandle (CDialog::*)();
   using ColourQuery = GdiObject (CDialog::*)(CDC& dc, int controlId);
+  using DpiChange = void (CDialog::*)(int dpi);
 
   Message message;
   int controlId;  // the clicked control; 0 for window messages
   Action action = nullptr;
   IconQuery iconQuery = nullptr;
   ColourQuery colourQuery = nullptr;
+  DpiChange dpiChange = nullptr;
 };
 
 using MessageMap = std::vector<MessageMapEntry>;
@@ -64,6 +66,12 @@ template <class D>
 MessageMapEntry OnWmCtlColor(GdiObject (D::*handler)(CDC&, int)) {
   return {Message::CtlColor, 0, nullptr, nullptr,
           static_cast<MessageMapEntry::ColourQuery>(handler)};
+}
+
+template <class D>
+MessageMapEntry OnWmDpiChanged(void (D::*handler)(int dpi)) {
+  return {Message::DpiChanged, 0, nullptr, nullptr, nullptr,
+          static_cast<MessageMapEntry::DpiChange>(handler)};
 }
 
 // One run of the data exchange.
@@ -128,6 +136,8 @@ class CDialog {
   void DispatchPaint();
   IconHandle DispatchQueryDragIcon();
   GdiObject DispatchCtlColor(CDC& dc, int controlId);
+  // The window is now on a screen of `dpi` dots per inch.
+  void DispatchDpiChanged(int dpi);
 
  protected:
   // The framework's own initialisation: the first UpdateData(false); when it

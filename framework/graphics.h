@@ -32,6 +32,17 @@ struct LogFont {
 using GdiObject = std::uintptr_t;
 using IconHandle = std::uintptr_t;
 
+// Pixel sizes are written for a screen of 96 dots per inch, Windows' 100 %;
+// on another screen they grow in proportion, rounded to the nearest pixel,
+// as MulDiv rounds.
+constexpr int kUnscaledDpi = 96;
+constexpr int ScaleToDpi(int pixels, int dpi) {
+  const long long product = static_cast<long long>(pixels) * dpi;
+  const long long half = kUnscaledDpi / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / kUnscaledDpi
+                                       : -((-product + half) / kUnscaledDpi));
+}
+
 struct Size {
   int cx = 0;
   int cy = 0;

@@ -30,6 +30,12 @@ class WindowSystem {
   // An icon of the program's resources; shared, never deleted.
   virtual IconHandle LoadIcon(int resourceId) = 0;
 
+  // Makes the controls of the dialogs that follow look as the system draws
+  // its own: on Windows the common controls of version 6 (the program's
+  // manifest asks for them), which carry the visual style of today. Other
+  // platforms draw their controls in their own style anyway.
+  virtual void Enable3dControls() = 0;
+
   // --- The modal run. Creates the window from template templateId, lets the
   // dialog initialise (CDialog::DispatchInitDialog), centres it on the screen
   // when initialisation left it where the template put it, shows it and
@@ -53,6 +59,12 @@ class WindowSystem {
 
   // --- The running dialog's window.
   virtual void SetIcon(IconHandle icon, bool big) = 0;
+  // Dots per inch of the screen the window is on (kUnscaledDpi: 100 %),
+  // for what the program sizes in pixels itself. Where the platform scales
+  // such sizes on its own (Qt), it answers kUnscaledDpi. When the window
+  // moves to a screen of another scale, the dialog hears of it through
+  // CDialog::DispatchDpiChanged.
+  virtual int WindowDpi() = 0;
   // Paints what is invalid now, before the function returns.
   virtual void UpdateWindow() = 0;
   // A message box with an exclamation icon and one OK button, titled with

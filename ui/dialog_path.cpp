@@ -10,13 +10,13 @@ namespace tessivo {
 
 bool RunDialogPath(Platform& platform, const std::function<void()>& cannotContinue) {
   // The window system comes to life only here, so console mode never needs
-  // a display. The 3-D look of dialog controls is every platform's own now;
-  // there is nothing to switch on.
+  // a display.
   const auto windows = OpenHostWindowSystem([&cannotContinue] {
     cannotContinue();
     std::_Exit(kNoDialogExitStatus);
   });
   if (!windows) return false;
+  windows->Enable3dControls();
   SimUnlockDialog dialog(platform, *windows);
   dialog.DoModal();  // how the run ended changes nothing
   return true;

@@ -7,7 +7,9 @@ namespace {
 
 constexpr const char* kFontFace = "Verdana";
 constexpr int kBold = 700;
-constexpr int kStatusFontHeight = 18;  // positive: character cell height in pixels
+// Positive: character cell heights in pixels, at 100 %. On a screen of
+// another scale they grow with it, as the template's font does.
+constexpr int kStatusFontHeight = 18;
 constexpr int kLinkFontHeight = 20;
 
 }  // namespace
@@ -26,6 +28,7 @@ const MessageMap& SimUnlockDialog::GetMessageMap() const {
       OnBnClicked(IDC_WEB_LINK, &SimUnlockDialog::OpenWebsite),
       OnWmCtlColor(&SimUnlockDialog::OnCtlColor),
       OnBnClicked(IDC_SWITCH, &SimUnlockDialog::TogglePinRequest),
+      OnWmDpiChanged(&SimUnlockDialog::OnDpiChanged),
   };
   return kMessageMap;
 }
@@ -64,14 +67,7 @@ bool SimUnlockDialog::OnInitDialog() {
   statusIsError = false;
   SwitchMode = 0;
 
-  LogFont font;
-  font.faceName = kFontFace;
-  font.height = kStatusFontHeight;
-  font.weight = kBold;
-  statusFont.CreateFontIndirect(windows(), font);
-  font.height = kLinkFontHeight;
-  font.italic = true;
-  linkFont.CreateFontIndirect(windows(), font);
+  CreateFonts(windows().WindowDpi(), statusFont, linkFont);
   statusStatic.SetFont(statusFont, true);
   linkStatic.SetFont(linkFont, true);
 
@@ -83,6 +79,34 @@ bool SimUnlockDialog::OnInitDialog() {
   ShowFields();
   ProbeModem(true);
   return true;  // the focus goes to the first tab stop, the port field
+}
+
+void SimUnlockDialog::CreateFonts(int dpi, CFont& status, CFont& link) {
+  LogFont font;
+  font.faceName = kFontFace;
+  font.height = ScaleToDpi(kStatusFontHeight, dpi);
+  font.weight = kBold;
+  status.CreateFontIndirect(windows(), font);
+  font.height = ScaleToDpi(kLinkFontHeight, dpi);
+  font.italic = true;
+  link.CreateFontIndirect(windows(), font);
+}
+
+// The controls get their new fonts before the old ones are deleted: a
+// control must never paint with a deleted font. A font that cannot be made
+// for the new scale keeps the old one.
+void SimUnlockDialog::OnDpiChanged(int dpi) {
+  CFont status;
+  CFont link;
+  CreateFonts(dpi, status, link);
+  if (status.handle()) {
+    statusStatic.SetFont(status, true);
+    statusFont.TakeOver(status);
+  }
+  if (link.handle()) {
+    linkStatic.SetFont(link, true);
+    linkFont.TakeOver(link);
+  }
 }
 
 void SimUnlockDialog::OpenWebsite() {

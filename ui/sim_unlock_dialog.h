@@ -58,6 +58,9 @@ class SimUnlockDialog : public CDialog {
   void OnPaint();
   IconHandle OnQueryDragIcon();
   GdiObject OnCtlColor(CDC& dc, int controlId);
+  // The window moved to a screen of another scale: the status and link
+  // fonts are made again for it.
+  void OnDpiChanged(int dpi);
 
   Platform& platform() { return platform_; }
 
@@ -83,6 +86,9 @@ class SimUnlockDialog : public CDialog {
  private:
   // The status area's two backgrounds; each brush made once, on first use.
   GdiObject StatusBrush(Rgb colour);
+  // Makes the status and link fonts for a screen of `dpi` dots per inch
+  // into the two given objects, from one description cleared once.
+  void CreateFonts(int dpi, CFont& status, CFont& link);
 
   Platform& platform_;
   CBrush normalBrush_;

@@ -62,6 +62,8 @@ class QtWindowSystem : public WindowSystem {
   GdiObject CreateSolidBrush(Rgb colour) override;
   void DeleteObject(GdiObject object) override;
   IconHandle LoadIcon(int resourceId) override;
+  // Qt's style is the desktop's own already.
+  void Enable3dControls() override {}
   int DialogBox(int templateId, CDialog& dialog) override;
   void EndDialog(int code) override;
   bool HasControl(int id) override;
@@ -73,6 +75,9 @@ class QtWindowSystem : public WindowSystem {
   void FocusAndSelectAll(int id) override;
   void SetControlFont(int id, GdiObject font, bool redraw) override;
   void SetIcon(IconHandle icon, bool big) override;
+  // Qt sizes fonts and widgets in device-independent pixels and scales them
+  // to the screen itself.
+  int WindowDpi() override { return kUnscaledDpi; }
   void UpdateWindow() override;
   void MessageBox(const std::string& text) override;
   void ShellOpen(const std::string& address) override;

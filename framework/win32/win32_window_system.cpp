@@ -1,5 +1,6 @@
 #include "framework/win32/win32_window_system.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstring>
@@ -45,6 +46,24 @@ bool IsControlColourMessage(UINT message) {
   return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
 }
 
+// Calls of newer Windows versions, looked up when needed: the program must
+// still start where they are missing (Windows 7 and 8, and Wine lacks the
+// second). Null when the system does not have them.
+template <class Function>
+Function User32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  return user32 ? reinterpret_cast<Function>(
+                      reinterpret_cast<void (*)()>(GetProcAddress(user32, name)))
+                : nullptr;
+}
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+using SetDialogControlDpiChangeBehaviorFunction = BOOL(WINAPI*)(HWND, int, int);
+constexpr int kDisableFontUpdate = 1;  // DCDC_DISABLE_FONT_UPDATE
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 }  // namespace
 
 GdiObject Win32WindowSystem::CreateFontIndirect(const LogFont& font) {
@@ -67,6 +86,14 @@ void Win32WindowSystem::DeleteObject(GdiObject object) {
 
 IconHandle Win32WindowSystem::LoadIcon(int resourceId) {
   return reinterpret_cast<IconHandle>(::LoadIconA(instance_, MAKEINTRESOURCEA(resourceId)));
+}
+
+void Win32WindowSystem::Enable3dControls() {
+  // With version 6 of the common controls active (the manifest), this
+  // registers the themed Button, Edit and Static classes the dialog
+  // manager then creates. Without it, it fails and the classic ones stay.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
 }
 
 int Win32WindowSystem::DialogBox(int templateId, CDialog& dialog) {
@@ -138,6 +165,11 @@ INT_PTR Win32WindowSystem::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
       return paintByDefault_ ? FALSE : TRUE;
     case WM_QUERYDRAGICON:
       return static_cast<INT_PTR>(dialog_->DispatchQueryDragIcon());
+    case WM_DPICHANGED:
+      // The fonts first; then the dialog manager (we answer FALSE) scales
+      // the window, its template font and the layout to the new screen.
+      dialog_->DispatchDpiChanged(HIWORD(wParam));
+      return FALSE;
     default:
       return FALSE;
   }
@@ -184,7 +216,14 @@ void Win32WindowSystem::FocusAndSelectAll(int id) {
 }
 
 void Win32WindowSystem::SetControlFont(int id, GdiObject font, bool redraw) {
-  SendMessageA(Control(id), WM_SETFONT, static_cast<WPARAM>(font), redraw ? TRUE : FALSE);
+  HWND control = Control(id);
+  // A font the program gives a control is its own choice: on a move to a
+  // screen of another scale the dialog manager would otherwise replace it
+  // with the template's font. The program sends the scaled font itself.
+  static const auto keepFont =
+      User32Function<SetDialogControlDpiChangeBehaviorFunction>("SetDialogControlDpiChangeBehavior");
+  if (keepFont) keepFont(control, kDisableFontUpdate, kDisableFontUpdate);
+  SendMessageA(control, WM_SETFONT, static_cast<WPARAM>(font), redraw ? TRUE : FALSE);
 }
 
 void Win32WindowSystem::SetIcon(IconHandle icon, bool big) {
@@ -201,6 +240,19 @@ void Win32WindowSystem::MessageBox(const std::string& text) {
 
 void Win32WindowSystem::ShellOpen(const std::string& address) {
   ShellExecuteA(window_, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+int Win32WindowSystem::WindowDpi() {
+  static const auto dpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+  if (dpiForWindow) {
+    const UINT dpi = dpiForWindow(window_);
+    if (dpi != 0) return static_cast<int>(dpi);
+  }
+  // Before Windows 10 every screen has the system's one scale.
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kUnscaledDpi;
 }
 
 bool Win32WindowSystem::IsIconic() {

@@ -20,6 +20,7 @@ class Win32WindowSystem : public WindowSystem {
   GdiObject CreateSolidBrush(Rgb colour) override;
   void DeleteObject(GdiObject object) override;
   IconHandle LoadIcon(int resourceId) override;
+  void Enable3dControls() override;
   int DialogBox(int templateId, CDialog& dialog) override;
   void EndDialog(int code) override;
   bool HasControl(int id) override;
@@ -31,6 +32,7 @@ class Win32WindowSystem : public WindowSystem {
   void FocusAndSelectAll(int id) override;
   void SetControlFont(int id, GdiObject font, bool redraw) override;
   void SetIcon(IconHandle icon, bool big) override;
+  int WindowDpi() override;
   void UpdateWindow() override;
   void MessageBox(const std::string& text) override;
   void ShellOpen(const std::string& address) override;

@@ -130,6 +130,10 @@ GdiObject FakeDialogHost::CreateSolidBrush(Rgb colour) {
 
 void FakeDialogHost::DeleteObject(GdiObject object) {
   if (!liveObjects.erase(object)) throw std::logic_error("deleted an object twice or never made");
+  if (running_) {
+    fontsDeletedInUse += static_cast<int>(std::count_if(
+        controls_.begin(), controls_.end(), [object](const FakeControl& c) { return c.font == object; }));
+  }
   brushColours_.erase(object);
 }
 

@@ -63,6 +63,11 @@ class FakeDialogHost : public WindowSystem {
   void PressEscape() { Click(kIdCancel); }
   void CloseBox() { dialog_->DispatchClick(kIdCancel); }
   void SetFocus(int id) { focus = id; }
+  // The window moves to a screen of `newDpi` dots per inch.
+  void MoveToScreen(int newDpi) {
+    dpi = newDpi;
+    dialog_->DispatchDpiChanged(newDpi);
+  }
 
   // --- Looking at it.
   bool running() const { return running_; }
@@ -82,12 +87,17 @@ class FakeDialogHost : public WindowSystem {
   int focus = 0;
   bool allSelected = false;  // the focused edit's text is selected
   bool minimised = false;
+  int dpi = kUnscaledDpi;  // of the screen the window is on
+  int enable3dControlsCalls = 0;
   std::vector<std::string> paintLog;  // what the paint handler did
 
   // Graphics objects: description of every live one, by handle.
   std::map<GdiObject, std::string> liveObjects;
   std::vector<LogFont> fontsCreated;
   int brushesCreated = 0;
+  // Fonts deleted while a control of the running dialog still had them: a
+  // control would paint with a font that no longer exists.
+  int fontsDeletedInUse = 0;
   bool failFontCreation = false;
   // Controls to leave out of the window, to make an exchange fail.
   std::vector<int> missingControls;
@@ -100,6 +110,7 @@ class FakeDialogHost : public WindowSystem {
   GdiObject CreateSolidBrush(Rgb colour) override;
   void DeleteObject(GdiObject object) override;
   IconHandle LoadIcon(int resourceId) override;
+  void Enable3dControls() override { ++enable3dControlsCalls; }
   int DialogBox(int templateId, CDialog& dialog) override;
   void EndDialog(int code) override;
   bool HasControl(int id) override;
@@ -114,6 +125,7 @@ class FakeDialogHost : public WindowSystem {
     ++Control(id).fontChanges;
   }
   void SetIcon(IconHandle icon, bool big) override { iconsSet.emplace_back(icon, big); }
+  int WindowDpi() override { return dpi; }
   void UpdateWindow() override;
   void MessageBox(const std::string& text) override { messageBoxes.push_back(text); }
   void ShellOpen(const std::string& address) override { shellOpens.push_back(address); }

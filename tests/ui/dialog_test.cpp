@@ -215,6 +215,57 @@ TEST_F(DialogTest, AFailedFontLeavesTheTemplateFont) {
   EXPECT_TRUE(host.messageBoxes.empty()) << "not reported";
 }
 
+// The status and link fonts are sized in pixels, so they must grow with the
+// screen's scale like the template font does: at start-up, and when the
+// window moves to a screen of another scale.
+TEST_F(DialogTest, TheFontsFollowTheScreensScale) {
+  const struct {
+    int startDpi;
+    int movedToDpi;  // 0: not moved
+    int statusHeight, linkHeight;
+  } cases[] = {
+      {96, 0, 18, 20},   {120, 0, 23, 25},  {144, 0, 27, 30},
+      {192, 0, 36, 40},  {96, 144, 27, 30}, {144, 96, 18, 20},
+      {96, 120, 23, 25}, {120, 192, 36, 40},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.startDpi) + " -> " + std::to_string(c.movedToDpi));
+    FakePlatform noModem;
+    FakeDialogHost host;
+    host.dpi = c.startDpi;
+    SimUnlockDialog dialog(noModem, host);
+    host.Open(dialog);
+    if (c.movedToDpi) host.MoveToScreen(c.movedToDpi);
+
+    const GdiObject status = dialog.statusFont.handle();
+    const GdiObject link = dialog.linkFont.handle();
+    EXPECT_EQ(host.Control(IDC_STATUS).font, status);
+    EXPECT_EQ(host.Control(IDC_WEB_LINK).font, link);
+    EXPECT_EQ(host.Control(IDC_NOTICE).font, 0u);
+    EXPECT_EQ(host.liveObjects[status], "font Verdana " + std::to_string(c.statusHeight));
+    EXPECT_EQ(host.liveObjects[link], "font Verdana " + std::to_string(c.linkHeight));
+    EXPECT_EQ(host.liveObjects.size(), 2u) << "the fonts of the old scale are deleted";
+    EXPECT_EQ(host.fontsDeletedInUse, 0) << "a control kept a deleted font";
+    const LogFont& lastLink = host.fontsCreated.back();
+    EXPECT_TRUE(lastLink.italic);
+    EXPECT_EQ(lastLink.weight, 700);
+    EXPECT_FALSE(host.fontsCreated[host.fontsCreated.size() - 2].italic);
+  }
+}
+
+TEST_F(DialogTest, FontsThatCannotBeMadeForANewScaleKeepTheOldOnes) {
+  Opened ui(platform);
+  const GdiObject status = ui.dialog.statusFont.handle();
+  const GdiObject link = ui.dialog.linkFont.handle();
+  ui.host.failFontCreation = true;
+  ui.host.MoveToScreen(144);
+  EXPECT_EQ(ui.dialog.statusFont.handle(), status);
+  EXPECT_EQ(ui.dialog.linkFont.handle(), link);
+  EXPECT_EQ(ui.host.Control(IDC_STATUS).font, status);
+  EXPECT_EQ(ui.host.Control(IDC_WEB_LINK).font, link);
+  EXPECT_EQ(ui.host.liveObjects.size(), 2u);
+}
+
 TEST_F(DialogTest, EveryWayOutCancelsWithoutExchange) {
   const struct {
     const char* name;

@@ -100,6 +100,30 @@ TEST(DialogResources, IconGroup128HoldsTwo16ColourImages) {
   }
 }
 
+// Explorer and the taskbar show the first icon group; group 128 above stays
+// the dialog's own.
+TEST(DialogResources, ExplorerFindsA32BitIconGroupFirst) {
+  ProgramResources program(ProgramPath());
+  EXPECT_EQ(program.IconGroupIds(), (std::vector<int>{1, 128}));
+  std::vector<IconImage> images;
+  ASSERT_TRUE(program.IconGroup(1, &images));
+  const int sizes[] = {16, 24, 32, 48, 256};
+  ASSERT_EQ(images.size(), std::size(sizes));
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const IconImage& image = images[i];
+    SCOPED_TRACE(sizes[i]);
+    EXPECT_EQ(image.width, sizes[i]);
+    EXPECT_EQ(image.height, sizes[i]);
+    EXPECT_EQ(image.colourCount, 0) << "no palette";
+    EXPECT_EQ(image.planes, 1);
+    EXPECT_EQ(image.bitCount, 32);
+    EXPECT_EQ(image.png, sizes[i] == 256) << "only the largest image is PNG-compressed";
+    EXPECT_EQ(image.headerWidth, sizes[i]);
+    EXPECT_EQ(image.headerHeight, image.png ? sizes[i] : 2 * sizes[i]);
+    EXPECT_EQ(image.headerBitCount, 32);
+  }
+}
+
 TEST(DialogResources, VersionInformationNamesTheProduct) {
   ProgramResources program(ProgramPath());
   EXPECT_EQ(program.VersionString("ProductName"), "Tessivo");
@@ -144,6 +168,42 @@ TEST(RunningDialog, StartsWithTheModemFoundAndEndsWithBeenden) {
   EXPECT_TRUE(dialog.ShowsColour(1008, kDarkBlue)) << "the link in dark blue";
   EXPECT_TRUE(dialog.ShowsColour(1011, kDarkBlue)) << "the notice in dark blue";
 
+  dialog.Click(2);
+  EXPECT_EQ(dialog.WaitForExit(), 0);
+}
+
+// The status area's line pitch on the screen is its font's cell height:
+// 18 pixels at 100 %, as many more as the screen's scale asks for.
+int StatusCellHeightFor(int dpi) {
+  switch (dpi) {
+    case 96: return 18;
+    case 120: return 23;
+    case 144: return 27;
+    case 192: return 36;
+    default: return -1;
+  }
+}
+
+// Two lines of capitals, so that each line's ink starts at the same height
+// within its cell and nothing reaches into the next line.
+int StatusLinePitch(RemoteDialog& dialog) {
+  SendMessageA(dialog.Control(1003), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("I\nI"));
+  const auto rows = dialog.InkRows(1003);
+  if (rows.size() != 2) return -static_cast<int>(rows.size());
+  return rows[1].first - rows[0].first;
+}
+
+TEST(RunningDialog, TheStatusFontGrowsWithTheScreensScale) {
+  const int dpi = ScreenDpi();
+  ASSERT_GT(StatusCellHeightFor(dpi), 0) << dpi << " dpi is not a scale of the table";
+  RemoteDialog dialog(ProgramPath());
+  EXPECT_NEAR(StatusLinePitch(dialog), StatusCellHeightFor(dpi), 1) << "at " << dpi << " dpi";
+
+  // The window moves to a screen one step (48 dpi) larger: the program
+  // makes its fonts again for it.
+  const int larger = dpi + 48;
+  SendMessageA(dialog.window(), WM_DPICHANGED, MAKEWPARAM(larger, larger), 0);
+  EXPECT_NEAR(StatusLinePitch(dialog), StatusCellHeightFor(larger), 1) << "at " << larger << " dpi";
   dialog.Click(2);
   EXPECT_EQ(dialog.WaitForExit(), 0);
 }

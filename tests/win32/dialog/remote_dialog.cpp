@@ -30,7 +30,19 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
+// Before any window is looked at: a driver the system thought unaware of
+// the scale would see every coordinate of an aware program scaled down.
+const bool kDpiAware = SetProcessDPIAware() != 0;
+
 }  // namespace
+
+int ScreenDpi() {
+  (void)kDpiAware;
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
 
 std::string ProgramPath() {
   const char* path = std::getenv("TESSIVO_EXE");
@@ -173,6 +185,26 @@ bool RemoteDialog::ShowsColour(int id, const Colour& colour) {
     if (c == colour) return true;
   }
   return false;
+}
+
+std::vector<std::pair<int, int>> RemoteDialog::InkRows(int id) {
+  int width = 0;
+  const std::vector<Colour> pixels = Capture(id, &width);
+  const int height = width ? static_cast<int>(pixels.size()) / width : 0;
+  constexpr int kEdge = 3;  // the sunken edge's lines are dark too
+  std::vector<std::pair<int, int>> runs;
+  bool inRun = false;
+  for (int y = kEdge; y < height - kEdge; ++y) {
+    bool ink = false;
+    for (int x = kEdge; x < width - kEdge && !ink; ++x) {
+      const Colour& c = pixels[static_cast<std::size_t>(y) * width + x];
+      ink = c.red + c.green + c.blue < 3 * 100;
+    }
+    if (ink && !inRun) runs.emplace_back(y, y + 1);
+    if (ink) runs.back().second = y + 1;
+    inRun = ink;
+  }
+  return runs;
 }
 
 int RemoteDialog::WaitForExit(DWORD timeoutMs) {

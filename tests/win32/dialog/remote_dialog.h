@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessivo::win32test {
@@ -28,6 +29,10 @@ inline const Colour kOrangeRed{200, 90, 50};
 
 // Tessivo.exe as run_dialog_tests.sh hands it over (TESSIVO_EXE).
 std::string ProgramPath();
+
+// Dots per inch of the screen. The driver declares itself DPI-aware, so
+// that it sees the screen and the program's window in real pixels.
+int ScreenDpi();
 
 class RemoteDialog {
  public:
@@ -67,6 +72,10 @@ class RemoteDialog {
   Colour BackgroundOf(int id);
   // Whether any pixel of control `id` on the screen has `colour`.
   bool ShowsColour(int id, const Colour& colour);
+  // The rows of control `id` on the screen (inside its edge) where dark
+  // text shows, as runs: the first and one past the last row of each line
+  // of ink, from the top.
+  std::vector<std::pair<int, int>> InkRows(int id);
 
   // Waits for the program to end; its exit code, or -1 on time-out.
   int WaitForExit(DWORD timeoutMs = 10000);

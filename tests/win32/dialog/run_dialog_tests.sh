@@ -3,7 +3,8 @@
 # under Wine on a virtual X display, with the virtual modem on COM1.
 #   run_dialog_tests.sh STATE MODEMSIM TESSIVO.exe DRIVER.exe [DRIVER ARGS...]
 # STATE is a scratch folder. MODEMSIM options can be given in the
-# environment as TESSIVO_MODEMSIM_OPTIONS (default: a SIM waiting for 1234).
+# environment as TESSIVO_MODEMSIM_OPTIONS (default: a SIM waiting for 1234),
+# the screen's dots per inch as TESSIVO_WINE_LOGPIXELS (default 96).
 # The driver finds the program through TESSIVO_EXE (a Windows path).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -55,6 +56,10 @@ done
 # Verdana is not installed here: let Wine take DejaVu Sans, as Qt does.
 "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Verdana /t REG_SZ \
   /d "DejaVu Sans" /f </dev/null >/dev/null 2>&1
+
+# The screen's scale, as Windows' display settings set it (144: 150 %).
+"$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+  /d "${TESSIVO_WINE_LOGPIXELS:-96}" /f </dev/null >/dev/null 2>&1
 
 # shellcheck disable=SC2086
 "$modemsim" --link "$ports/com1" ${TESSIVO_MODEMSIM_OPTIONS:-} >"$state/modemsim.log" 2>&1 &
