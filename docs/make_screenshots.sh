@@ -5,6 +5,8 @@
 #   dialog-wine.png            Tessivo.exe under Wine on a virtual X display
 #                              (Xvfb, ImageMagick's import), the virtual
 #                              modem on COM1 with a SIM waiting for its PIN
+#   dialog-wine-100-150.png    the same at 100 % and at 150 % (Wine's
+#                              LogPixels 96 and 144) side by side
 # Usage: docs/make_screenshots.sh LINUX_BUILD WINDOWS_BUILD
 #   e.g. docs/make_screenshots.sh build build-win
 set -euo pipefail
@@ -44,19 +46,34 @@ sim_pid=$!
 wait_for_path "$ports/com1"
 
 # A Wine desktop of its own, so that Wine draws the window frame and caption
-# as Windows would; the dialog centres itself on it.
-"$WINE" explorer /desktop=Tessivo,640x400 "$windows_build/Tessivo.exe" </dev/null >/dev/null 2>&1 &
-app_pid=$!
-desktop=
-for _ in $(seq 300); do
-  desktop=$(xdotool search --name 'Wine desktop' 2>/dev/null | head -1 || true)
-  [[ -n $desktop ]] && break
-  sleep 0.1
-done
-# Discovery and probe take a few seconds against the modem; the caption
-# appears only when the dialog shows.
-sleep 8
-import -window "$desktop" "$state/desktop.png"
-# Everything but the dialog is the desktop's even background.
-convert "$state/desktop.png" -trim +repage "$docs/dialog-wine.png"
-echo "wrote $docs/dialog-linux-*.png and $docs/dialog-wine.png"
+# as Windows would; the dialog centres itself on it. One run per scale: the
+# screen's dots per inch are read when Wine starts.
+shoot() {
+  local dpi=$1 out=$2 desktop=
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+    </dev/null >/dev/null 2>&1
+  "$WINESERVER" -k || true
+  "$WINESERVER" -w
+  "$WINE" explorer /desktop=Tessivo,900x640 "$windows_build/Tessivo.exe" </dev/null >/dev/null 2>&1 &
+  app_pid=$!
+  for _ in $(seq 300); do
+    desktop=$(xdotool search --name 'Wine desktop' 2>/dev/null | head -1 || true)
+    [[ -n $desktop ]] && break
+    sleep 0.1
+  done
+  # Discovery and probe take a few seconds against the modem; the caption
+  # appears only when the dialog shows.
+  sleep 8
+  import -window "$desktop" "$state/desktop.png"
+  # Everything but the dialog is the desktop's even background.
+  convert "$state/desktop.png" -trim +repage "$out"
+  kill "$app_pid" 2>/dev/null || true
+  "$WINESERVER" -k || true
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=
+}
+shoot 96 "$docs/dialog-wine.png"
+shoot 144 "$state/dialog-wine-150.png"
+convert "$docs/dialog-wine.png" -size 24x1 xc:white "$state/dialog-wine-150.png" \
+  -background white -gravity north +append +repage "$docs/dialog-wine-100-150.png"
+echo "wrote $docs/dialog-linux-*.png and $docs/dialog-wine*.png"

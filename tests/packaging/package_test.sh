@@ -162,7 +162,7 @@ system_dlls_only() {
   local dll status=0
   for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p'); do
     case ${dll,,} in
-      kernel32.dll | user32.dll | gdi32.dll | shell32.dll | advapi32.dll | msvcrt.dll) ;;
+      kernel32.dll | user32.dll | gdi32.dll | shell32.dll | advapi32.dll | msvcrt.dll | comctl32.dll) ;;
       *) echo "imports $dll" && status=1 ;;
     esac
   done

@@ -88,7 +88,6 @@ class FakeDialogHost : public WindowSystem {
   bool allSelected = false;  // the focused edit's text is selected
   bool minimised = false;
   int dpi = kUnscaledDpi;  // of the screen the window is on
-  int enable3dControlsCalls = 0;
   std::vector<std::string> paintLog;  // what the paint handler did
 
   // Graphics objects: description of every live one, by handle.
@@ -110,7 +109,7 @@ class FakeDialogHost : public WindowSystem {
   GdiObject CreateSolidBrush(Rgb colour) override;
   void DeleteObject(GdiObject object) override;
   IconHandle LoadIcon(int resourceId) override;
-  void Enable3dControls() override { ++enable3dControlsCalls; }
+  void Enable3dControls() override {}
   int DialogBox(int templateId, CDialog& dialog) override;
   void EndDialog(int code) override;
   bool HasControl(int id) override;
