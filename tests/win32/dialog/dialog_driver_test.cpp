@@ -166,6 +166,12 @@ TEST(RunningDialog, StartsWithTheModemFoundAndEndsWithBeenden) {
 
   EXPECT_EQ(dialog.BackgroundOf(1003), kGrey) << Describe(dialog.BackgroundOf(1003));
   EXPECT_TRUE(dialog.ShowsColour(1008, kDarkBlue)) << "the link in dark blue";
+  // The manifest's dependency took effect: the loader brought in the common
+  // controls of version 6 from the side-by-side store, not the system's old
+  // ones.
+  const std::string controls = dialog.ModulePath("comctl32.dll");
+  EXPECT_NE(controls.find("\\winsxs\\"), std::string::npos) << controls;
+  EXPECT_NE(controls.find("common-controls"), std::string::npos) << controls;
   EXPECT_TRUE(dialog.ShowsColour(1011, kDarkBlue)) << "the notice in dark blue";
 
   dialog.Click(2);

@@ -1,5 +1,9 @@
 #include "tests/win32/dialog/remote_dialog.h"
 
+#include <psapi.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -205,6 +209,23 @@ std::vector<std::pair<int, int>> RemoteDialog::InkRows(int id) {
     inRun = ink;
   }
   return runs;
+}
+
+std::string RemoteDialog::ModulePath(const std::string& name) const {
+  HMODULE modules[512];
+  DWORD bytes = 0;
+  if (!EnumProcessModules(process_.hProcess, modules, sizeof modules, &bytes)) return "";
+  const std::size_t count = std::min<std::size_t>(bytes / sizeof modules[0], std::size(modules));
+  for (std::size_t i = 0; i < count; ++i) {
+    char path[MAX_PATH] = {};
+    if (!GetModuleFileNameExA(process_.hProcess, modules[i], path, MAX_PATH)) continue;
+    std::string lower(path);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto slash = lower.find_last_of('\\');
+    if (lower.substr(slash == std::string::npos ? 0 : slash + 1) == name) return lower;
+  }
+  return "";
 }
 
 int RemoteDialog::WaitForExit(DWORD timeoutMs) {

@@ -77,6 +77,10 @@ class RemoteDialog {
   // of ink, from the top.
   std::vector<std::pair<int, int>> InkRows(int id);
 
+  // The full path of the program's loaded module `name` ("comctl32.dll"),
+  // in lower case; "" when it has none of that name.
+  std::string ModulePath(const std::string& name) const;
+
   // Waits for the program to end; its exit code, or -1 on time-out.
   int WaitForExit(DWORD timeoutMs = 10000);
   bool Running() const;
