@@ -256,6 +256,24 @@ Modem::Status Modem::FixedText(const AtCommand& cmd, Reply& reply, const std::st
   return Ok();
 }
 
+Modem::Status Modem::Parameter(const AtCommand& cmd, Reply& reply, const std::string& range,
+                               const std::function<std::string()>& current,
+                               const std::function<Status()>& set) {
+  switch (cmd.form) {
+    case AtCommand::Form::kTest:
+      Info(reply, range);
+      return Ok();
+    case AtCommand::Form::kRead:
+      Info(reply, current());
+      return Ok();
+    case AtCommand::Form::kSet:
+      return set();
+    case AtCommand::Form::kAction:
+      break;
+  }
+  return Error();
+}
+
 // V.250 basics.
 
 Modem::Status Modem::Echo(const AtCommand& cmd, Time, Reply&) {
@@ -387,158 +405,109 @@ Modem::Status Modem::SignalQuality(const AtCommand& cmd, Time, Reply& reply) {
 
 Modem::Status Modem::Registration(const AtCommand& cmd, Time, Reply& reply) {
   int& mode = cmd.name == "+CREG" ? cregMode_ : cgregMode_;
-  switch (cmd.form) {
-    case AtCommand::Form::kTest:
-      Info(reply, cmd.name + ": (0-2)");
-      return Ok();
-    case AtCommand::Form::kRead: {
-      int state = RegistrationState();
-      std::string text = cmd.name + ": " + std::to_string(mode) + "," + std::to_string(state);
-      if (mode == 2 && state == 1) {
-        text += std::string(",\"") + stick::kLac + "\",\"" + stick::kCellId + "\"";
-      }
-      Info(reply, text);
-      return Ok();
-    }
-    case AtCommand::Form::kSet: {
-      auto arg = OnlyArg(cmd);
-      auto value = arg ? Number(*arg, 2, 0) : std::nullopt;
-      if (!value) return Error();
-      mode = *value;
-      return Ok();
-    }
-    case AtCommand::Form::kAction:
-      break;
-  }
-  return Error();
+  return Parameter(
+      cmd, reply, cmd.name + ": (0-2)",
+      [&] {
+        int state = RegistrationState();
+        std::string text = cmd.name + ": " + std::to_string(mode) + "," + std::to_string(state);
+        if (mode == 2 && state == 1) {
+          text += std::string(",\"") + stick::kLac + "\",\"" + stick::kCellId + "\"";
+        }
+        return text;
+      },
+      [&] {
+        auto arg = OnlyArg(cmd);
+        auto value = arg ? Number(*arg, 2, 0) : std::nullopt;
+        if (!value) return Error();
+        mode = *value;
+        return Ok();
+      });
 }
 
 Modem::Status Modem::Operator(const AtCommand& cmd, Time, Reply& reply) {
   const char* const names[] = {stick::kOperatorLong, stick::kOperatorShort,
                                stick::kOperatorNumeric};
-  switch (cmd.form) {
-    case AtCommand::Form::kTest:
-      Info(reply, std::string("+COPS: (2,\"") + names[0] + "\",\"" + names[1] + "\",\"" + names[2] +
-                      "\",2),,(0-4),(0-2)");
-      return Ok();
-    case AtCommand::Form::kRead:
-      if (RegistrationState() == 1) {
-        Info(reply,
-             "+COPS: 0," + std::to_string(copsFormat_) + ",\"" + names[copsFormat_] + "\",2");
-      } else {
-        Info(reply, "+COPS: 0");
-      }
-      return Ok();
-    case AtCommand::Form::kSet: {
-      // Automatic selection (0) and the format of the name (3); choosing a
-      // network by hand is not offered.
-      if (cmd.args.empty() || cmd.args.size() > 2) return Error();
-      auto mode = Number(cmd.args[0], 4);
-      auto format = Number(Arg(cmd, 1), 2, -1);
-      if (!mode || !format || (*mode == 3 && *format < 0)) return Error();
-      if (*mode != 0 && *mode != 3) return Cme(CmeError::kOperationNotSupported);
-      if (*format >= 0) copsFormat_ = *format;
-      return Ok();
-    }
-    case AtCommand::Form::kAction:
-      break;
-  }
-  return Error();
+  return Parameter(
+      cmd, reply,
+      std::string("+COPS: (2,\"") + names[0] + "\",\"" + names[1] + "\",\"" + names[2] +
+          "\",2),,(0-4),(0-2)",
+      [&] {
+        return RegistrationState() == 1
+                   ? "+COPS: 0," + std::to_string(copsFormat_) + ",\"" + names[copsFormat_] + "\",2"
+                   : std::string("+COPS: 0");
+      },
+      [&] {
+        // Automatic selection (0) and the format of the name (3); choosing a
+        // network by hand is not offered.
+        if (cmd.args.empty() || cmd.args.size() > 2) return Error();
+        auto mode = Number(cmd.args[0], 4);
+        auto format = Number(Arg(cmd, 1), 2, -1);
+        if (!mode || !format || (*mode == 3 && *format < 0)) return Error();
+        if (*mode != 0 && *mode != 3) return Cme(CmeError::kOperationNotSupported);
+        if (*format >= 0) copsFormat_ = *format;
+        return Ok();
+      });
 }
 
 Modem::Status Modem::Functionality(const AtCommand& cmd, Time, Reply& reply) {
-  switch (cmd.form) {
-    case AtCommand::Form::kTest:
-      Info(reply, "+CFUN: (0-1,4),(0-1)");
-      return Ok();
-    case AtCommand::Form::kRead:
-      Info(reply, "+CFUN: " + std::to_string(functionality_));
-      return Ok();
-    case AtCommand::Form::kSet: {
-      // 0 minimum, 1 full, 4 radio off; a reset (second parameter 1) is
-      // taken but leaves the SIM as it is.
-      if (cmd.args.empty() || cmd.args.size() > 2) return Error();
-      auto fun = Number(cmd.args[0], 4);
-      auto reset = Number(Arg(cmd, 1), 1, 0);
-      if (!fun || !reset || (*fun != 0 && *fun != 1 && *fun != 4)) return Error();
-      functionality_ = *fun;
-      return Ok();
-    }
-    case AtCommand::Form::kAction:
-      break;
-  }
-  return Error();
+  return Parameter(
+      cmd, reply, "+CFUN: (0-1,4),(0-1)", [&] { return "+CFUN: " + std::to_string(functionality_); },
+      [&] {
+        // 0 minimum, 1 full, 4 radio off; a reset (second parameter 1) is
+        // taken but leaves the SIM as it is.
+        if (cmd.args.empty() || cmd.args.size() > 2) return Error();
+        auto fun = Number(cmd.args[0], 4);
+        auto reset = Number(Arg(cmd, 1), 1, 0);
+        if (!fun || !reset || (*fun != 0 && *fun != 1 && *fun != 4)) return Error();
+        functionality_ = *fun;
+        return Ok();
+      });
 }
 
 Modem::Status Modem::CharacterSet(const AtCommand& cmd, Time, Reply& reply) {
   static const char* const kSets[] = {"IRA", "GSM", "UCS2"};
-  switch (cmd.form) {
-    case AtCommand::Form::kTest:
-      Info(reply, "+CSCS: (\"IRA\",\"GSM\",\"UCS2\")");
-      return Ok();
-    case AtCommand::Form::kRead:
-      Info(reply, "+CSCS: \"" + characterSet_ + "\"");
-      return Ok();
-    case AtCommand::Form::kSet: {
-      auto arg = OnlyArg(cmd);
-      if (!arg) return Error();
-      for (const char* set : kSets) {
-        if (Upper(*arg) == set) {
-          characterSet_ = set;
-          return Ok();
+  return Parameter(
+      cmd, reply, "+CSCS: (\"IRA\",\"GSM\",\"UCS2\")",
+      [&] { return "+CSCS: \"" + characterSet_ + "\""; },
+      [&] {
+        auto arg = OnlyArg(cmd);
+        if (!arg) return Error();
+        for (const char* set : kSets) {
+          if (Upper(*arg) == set) {
+            characterSet_ = set;
+            return Ok();
+          }
         }
-      }
-      return Error();
-    }
-    case AtCommand::Form::kAction:
-      break;
-  }
-  return Error();
+        return Error();
+      });
 }
 
 Modem::Status Modem::MessageFormat(const AtCommand& cmd, Time, Reply& reply) {
-  switch (cmd.form) {
-    case AtCommand::Form::kTest:
-      Info(reply, "+CMGF: (0-1)");
-      return Ok();
-    case AtCommand::Form::kRead:
-      Info(reply, "+CMGF: " + std::to_string(messageFormat_));
-      return Ok();
-    case AtCommand::Form::kSet: {
-      auto arg = OnlyArg(cmd);
-      auto value = arg ? Number(*arg, 1, 0) : std::nullopt;
-      if (!value) return Error();
-      messageFormat_ = *value;
-      return Ok();
-    }
-    case AtCommand::Form::kAction:
-      break;
-  }
-  return Error();
+  return Parameter(
+      cmd, reply, "+CMGF: (0-1)", [&] { return "+CMGF: " + std::to_string(messageFormat_); },
+      [&] {
+        auto arg = OnlyArg(cmd);
+        auto value = arg ? Number(*arg, 1, 0) : std::nullopt;
+        if (!value) return Error();
+        messageFormat_ = *value;
+        return Ok();
+      });
 }
 
 Modem::Status Modem::MessageService(const AtCommand& cmd, Time, Reply& reply) {
-  switch (cmd.form) {
-    case AtCommand::Form::kTest:
-      Info(reply, "+CSMS: (0-1)");
-      return Ok();
-    case AtCommand::Form::kRead:
+  return Parameter(
+      cmd, reply, "+CSMS: (0-1)",
       // Service, then mobile-terminated, mobile-originated and broadcast
       // messages: all supported.
-      Info(reply, "+CSMS: " + std::to_string(messageService_) + ",1,1,1");
-      return Ok();
-    case AtCommand::Form::kSet: {
-      auto arg = OnlyArg(cmd);
-      auto value = arg ? Number(*arg, 1) : std::nullopt;
-      if (!value) return Error();
-      messageService_ = *value;
-      Info(reply, "+CSMS: 1,1,1");
-      return Ok();
-    }
-    case AtCommand::Form::kAction:
-      break;
-  }
-  return Error();
+      [&] { return "+CSMS: " + std::to_string(messageService_) + ",1,1,1"; },
+      [&] {
+        auto arg = OnlyArg(cmd);
+        auto value = arg ? Number(*arg, 1) : std::nullopt;
+        if (!value) return Error();
+        messageService_ = *value;
+        Info(reply, "+CSMS: 1,1,1");
+        return Ok();
+      });
 }
 
 Modem::Status Modem::PdpContext(const AtCommand& cmd, Time, Reply& reply) {
@@ -581,26 +550,17 @@ Modem::Status Modem::PdpContext(const AtCommand& cmd, Time, Reply& reply) {
 // The SIM.
 
 Modem::Status Modem::Cmee(const AtCommand& cmd, Time, Reply& reply) {
-  switch (cmd.form) {
-    case AtCommand::Form::kRead:
-      Info(reply, "+CMEE: " + std::to_string(modes_.cmee));
-      return Ok();
-    case AtCommand::Form::kTest:
-      Info(reply, "+CMEE: (0-2)");
-      return Ok();
-    case AtCommand::Form::kSet: {
-      // An empty value is the default, 0.
-      std::string value = cmd.args.empty() ? "" : cmd.args[0];
-      if (cmd.args.size() > 1 || value.size() > 1) return Error();
-      if (value.empty()) value = "0";
-      if (value[0] < '0' || value[0] > '2') return Error();
-      SetCmee(value[0] - '0');
-      return Ok();
-    }
-    case AtCommand::Form::kAction:
-      break;
-  }
-  return Error();
+  return Parameter(
+      cmd, reply, "+CMEE: (0-2)", [&] { return "+CMEE: " + std::to_string(modes_.cmee); },
+      [&] {
+        // An empty value is the default, 0.
+        std::string value = cmd.args.empty() ? "" : cmd.args[0];
+        if (cmd.args.size() > 1 || value.size() > 1) return Error();
+        if (value.empty()) value = "0";
+        if (value[0] < '0' || value[0] > '2') return Error();
+        SetCmee(value[0] - '0');
+        return Ok();
+      });
 }
 
 Modem::Status Modem::Cpin(const AtCommand& cmd, Time now, Reply& reply) {

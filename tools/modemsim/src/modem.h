@@ -6,6 +6,7 @@
 // and a SIM that stays busy for a while after it was unlocked.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -160,6 +161,11 @@ class Modem {
 
   // A fixed text for the action form, OK for the test form.
   Status FixedText(const AtCommand& cmd, Reply& reply, const std::string& text);
+  // A setting: the test form answers `range`, the read form the current
+  // value, the set form runs `set`; the bare action form is an error.
+  Status Parameter(const AtCommand& cmd, Reply& reply, const std::string& range,
+                   const std::function<std::string()>& current,
+                   const std::function<Status()>& set);
   // The error for a command that needs an unlocked, idle SIM, if any.
   std::optional<Status> NeedSim(Time now) const;
   bool Busy(Time now) const { return sim_.state() == SimState::kReady && now < busyUntil_; }
