@@ -38,14 +38,7 @@ StartRequest Shifted(StartRequest request) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessivo;
   const std::string input(reinterpret_cast<const char*>(data), size);
-  std::vector<std::string> argv(1);
-  for (char c : input) {
-    if (c == '\0') {
-      argv.emplace_back();
-    } else {
-      argv.back() += c;
-    }
-  }
+  const std::vector<std::string> argv = fuzz::SplitAt(input, '\0');
   if (argv.size() > 64) return 0;
 
   const StartRequest request = DecideStartFromArguments(argv);

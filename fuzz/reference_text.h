@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tessivo::fuzz {
 
@@ -16,6 +17,20 @@ inline std::string Trimmed(const std::string& text) {
   while (begin < end && IsWhiteSpace(text[begin])) ++begin;
   while (end > begin && IsWhiteSpace(text[end - 1])) --end;
   return text.substr(begin, end - begin);
+}
+
+// The pieces between the separators, empty ones included: n separators give
+// n + 1 pieces.
+inline std::vector<std::string> SplitAt(const std::string& text, char separator) {
+  std::vector<std::string> pieces(1);
+  for (char c : text) {
+    if (c == separator) {
+      pieces.emplace_back();
+    } else {
+      pieces.back() += c;
+    }
+  }
+  return pieces;
 }
 
 }  // namespace tessivo::fuzz

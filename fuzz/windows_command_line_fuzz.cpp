@@ -26,14 +26,7 @@ std::optional<ConsoleArguments> Reference(const std::string& commandLine) {
   std::string line = commandLine;
   while (!line.empty() && IsWhiteSpace(line.back())) line.pop_back();
   line = ToLower1252(line);
-  std::vector<std::string> words(1);
-  for (char c : line) {
-    if (c == ' ') {
-      words.emplace_back();
-    } else {
-      words.back() += c;
-    }
-  }
+  const std::vector<std::string> words = fuzz::SplitAt(line, ' ');
   if (words.size() < 3) return std::nullopt;
   if (words.size() == 3 && words[0].empty()) return std::nullopt;
   const std::string pin = Trimmed(words[words.size() - 1]);
