@@ -13,8 +13,17 @@ add_library(tessivo_platform STATIC
 )
 target_link_libraries(tessivo_platform PUBLIC tessivo_core PRIVATE PkgConfig::ALSA)
 
+# The way through ModemManager's D-Bus API, for every Linux program that
+# runs the SIM operations.
+pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
+add_library(tessivo_modemmanager STATIC
+  modemmanager/mm_mapping.cpp
+  modemmanager/modem_manager_service.cpp
+)
+target_link_libraries(tessivo_modemmanager PUBLIC tessivo_platform PRIVATE PkgConfig::SYSTEMD)
+
 add_executable(tessivo main/linux_main.cpp)
-target_link_libraries(tessivo PRIVATE tessivo_platform tessivo_core)
+target_link_libraries(tessivo PRIVATE tessivo_modemmanager tessivo_platform tessivo_core)
 
 # The dialog, on Qt Widgets.
 include(${CMAKE_CURRENT_LIST_DIR}/linux_dialog.cmake)

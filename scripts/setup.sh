@@ -4,12 +4,13 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config git ca-certificates
   libgtest-dev libgmock-dev
-  libasound2-dev
+  libasound2-dev libsystemd-dev
   qt6-base-dev libqt6opengl6-dev libxcb1-dev fonts-dejavu-core
   g++-mingw-w64-x86-64 wine64 wine fonts-wine
   xvfb xauth xdotool imagemagick x11-utils socat
   clang libclang-rt-14-dev llvm
   comgt
+  modemmanager dbus dbus-daemon python3-dbusmock libglib2.0-bin
   scdoc dpkg-dev file lintian desktop-file-utils appstream man-db zip unzip python3
 )
 missing=()
