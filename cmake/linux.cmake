@@ -34,6 +34,10 @@ add_subdirectory(tools/modemsim)
 add_executable(transact_timing bench/transact_timing.cpp)
 target_link_libraries(transact_timing PRIVATE tessivo_platform tessivo_core)
 
+# Timing probe of the ModemManager check, used by bench/modemmanager_check.sh.
+add_executable(modemmanager_check_timing bench/modemmanager_check_timing.cpp)
+target_link_libraries(modemmanager_check_timing PRIVATE tessivo_modemmanager)
+
 # Timing probe of the dialog's operations, used by bench/dialog_timing.sh.
 if(BUILD_TESTING)
   add_executable(dialog_timing bench/dialog_timing.cpp tests/support/fake_dialog_host.cpp)

@@ -203,6 +203,9 @@ class ManagedByModemManager : public ManagedModem {
     });
   }
 
+  // Also while the SIM waits for its PIN: ModemManager asks the SIM's state
+  // again afterwards, so it sees the unlock that comes with switching the
+  // request off.
   ServiceReply SwitchPinRequest(const std::string& pin, bool on) override {
     return OnSim([&pin, on](Bus& bus, const std::string& sim, CallResult& call) {
       Call(bus, sim, kSimInterface, "EnablePin", call, "sb", pin.c_str(), on ? 1 : 0);

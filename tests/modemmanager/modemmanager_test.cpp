@@ -374,6 +374,10 @@ const DialogCommandCase kDialogCommandCases[] = {
      Signal::Failure, StillWaitsWithATryLess},
     {"SwitchPinRequestOff", 17, "1234", IDC_SWITCH, texts::kLockSwitchedOff, texts::kSwitchOn,
      Signal::None, PinRequestOff},
+    // The serial way's stick unlocks the SIM as it switches the request off.
+    {"SwitchPinRequestOffWhileWaitingForThePin", 21, "1234", IDC_SWITCH, texts::kLockSwitchedOff,
+     texts::kSwitchOn, Signal::None,
+     [](const MmModem& m) { return Unlocked(m) && PinRequestOff(m); }},
     {"SwitchPinRequestOn", 18, "1234", IDC_SWITCH, texts::kLockSwitchedOn, texts::kSwitchOff,
      Signal::None, PinRequestOn},
 };

@@ -34,6 +34,7 @@ MODEMS=(
   "18 --state ready --lock off"
   "19 --state nosim"
   "20 --state pin"
+  "21 --state pin"
 )
 
 cannot_run() {
@@ -53,7 +54,7 @@ if [ "${1:-}" != "--inside" ]; then
   done
   [ -x /usr/sbin/ModemManager ] || cannot_run "ModemManager is not installed (package modemmanager)"
   /usr/bin/python3 -c "import dbusmock" 2>/dev/null || cannot_run "python3-dbusmock is not installed"
-  [ -e /sys/class/tty/tty20 ] || cannot_run "no console tty nodes (/sys/class/tty/tty9..20)"
+  [ -e /sys/class/tty/tty21 ] || cannot_run "no console tty nodes (/sys/class/tty/tty9..21)"
   unshare -m --propagation private true 2>/dev/null || cannot_run "unshare -m is not permitted"
   exec unshare -m --propagation private "$0" --inside "$@"
 fi
