@@ -4,8 +4,8 @@
 
 namespace tessivo {
 
-bool RunDialogPath(Platform&, const std::function<void()>&) {
-  return false;
+DialogPathResult RunDialogPath(Platform&, const std::function<void()>&) {
+  return DialogPathResult::NoWindowSystem;
 }
 
 }  // namespace tessivo
