@@ -171,18 +171,19 @@ done
 if [[ ${CI:-} == true && $(id -u) -eq 0 ]]; then
   bin=/usr/bin
   installed=1
-  check "apt-get install ./$(basename "$deb") alone" env DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb"
+  check "apt-get install ./$(basename "$deb") alone" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "$deb"
 else
   bin=$root/usr/bin
 fi
-# unlock PIN STATUS [RUNNER...]: the console form against the virtual modem
-# (PIN 1234) ends with STATUS and put AT+CPIN=PIN on the wire; RUNNER runs
-# the program (qemu for arm64).
+# unlock PIN STATUS PROGRAM...: the console form against the virtual modem
+# $sim (PIN 1234) ends with STATUS and put AT+CPIN=PIN on the wire; PROGRAM
+# may begin with a runner (qemu for arm64).
+sim=$bin/tessivo-modemsim
 unlock() {
   local pin=$1 expected=$2 ports=$work/ports status=0
   shift 2
   rm -rf "$ports" && mkdir -p "$ports"
-  "$bin/tessivo-modemsim" --link "$ports/com1" --pin 1234 --transcript "$work/wire" \
+  "$sim" --link "$ports/com1" --pin 1234 --transcript "$work/wire" \
     </dev/null >"$work/modem.log" 2>&1 &
   sim_pid=$!
   for _ in $(seq 200); do [[ -e $ports/com1 ]] && break; sleep 0.05; done
@@ -219,13 +220,13 @@ dialog_start() { # dialog_start STATUS
 check "dialog start without tessivo-gui: usage, package hint, 2" dialog_start 2
 if [[ -n $installed ]]; then
   check "apt-get install ./$(basename "$gui_deb") beside it" \
-    env DEBIAN_FRONTEND=noninteractive apt-get install -y "$gui_deb"
+    env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "$gui_deb"
 else
   dpkg-deb -x "$gui_deb" "$root"
 fi
 check "dialog start with tessivo-gui: the dialog opens" dialog_start 124
 if [[ -n $installed ]]; then
-  check "apt-get purge tessivo-gui tessivo" env DEBIAN_FRONTEND=noninteractive apt-get purge -y tessivo-gui tessivo
+  check "apt-get purge tessivo-gui tessivo" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 purge -y tessivo-gui tessivo
   installed=
   check "nothing left in /usr/bin" \
     test ! -e /usr/bin/tessivo -a ! -e /usr/bin/tessivo-modemsim -a ! -e /usr/bin/tessivo-dialog
@@ -234,7 +235,9 @@ fi
 # The arm64 program under qemu's user emulation (no binfmt needed) against
 # the amd64 virtual modem on a real pseudo-terminal. Its libraries come from
 # the cross toolchain and the arm64 multiarch packages (scripts/setup.sh).
+# (The unpacked amd64 virtual modem: the installed one may be purged by now.)
 qemu=$(command -v qemu-aarch64-static || true)
+sim=$root/usr/bin/tessivo-modemsim
 if [[ -n $qemu ]]; then
   arm=("$qemu" -L /usr/aarch64-linux-gnu "$arm_root/usr/bin/tessivo")
   check "arm64 tessivo --version under qemu" same "$("${arm[@]}" --version </dev/null 2>&1)" "tessivo $version"
