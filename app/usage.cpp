@@ -19,6 +19,12 @@ const std::string& UsageText() {
   return text;
 }
 
+const std::string& DialogMissingText() {
+  static const std::string text =
+      "F\xFCr das Fenster fehlt das Paket tessivo-gui (sudo apt install tessivo-gui).\n";
+  return text;
+}
+
 std::string VersionText() {
   return std::string("tessivo ") + TESSIVO_VERSION_STRING + "\n";
 }

@@ -12,6 +12,10 @@ namespace tessivo {
 // cure, and where the exit statuses are explained.
 const std::string& UsageText();
 
+// One line after the usage text when the dialog program is not installed:
+// the package that brings it.
+const std::string& DialogMissingText();
+
 // "tessivo 1.0.0\n", the version from the build.
 std::string VersionText();
 

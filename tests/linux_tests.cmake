@@ -21,6 +21,10 @@ gtest_discover_tests(modemmanager_unit_tests DISCOVERY_TIMEOUT 30)
 add_executable(console_integration_tests integration/console_test.cpp)
 target_link_libraries(console_integration_tests PRIVATE tessivo_process_support)
 add_dependencies(console_integration_tests tessivo tessivo-modemsim)
+# The dialog starts go through tessivo-dialog beside tessivo.
+if(TARGET tessivo-dialog)
+  add_dependencies(console_integration_tests tessivo-dialog)
+endif()
 gtest_discover_tests(console_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
 
 # Hostile modems and hostile ports against the console form, one test a row.

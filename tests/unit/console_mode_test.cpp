@@ -7,6 +7,10 @@
 #include "tests/support/fake_platform.h"
 
 namespace tessivo {
+
+// What the unit tests' dialog path answers (app/no_dialog.cpp).
+DialogPathResult& StandInDialogPathResult();
+
 namespace {
 
 using testing::FakePlatform;
@@ -236,6 +240,36 @@ TEST(SimUnlockApp, StartsEndAsTheyShould) {
     EXPECT_EQ(platform.err, c.usageOnStderr ? UsageText() : "");
     EXPECT_EQ(platform.hiddenArguments, c.hidden);
   }
+}
+
+// What a dialog start ends with, for each way the dialog path can end: the
+// program that shows the dialog decides the status itself; without a window
+// system the usage text; without the dialog program the usage text and the
+// package that brings it.
+TEST(SimUnlockApp, DialogStartEndsAsTheDialogPath) {
+  const struct {
+    const char* what;
+    DialogPathResult result;
+    int exitCode;
+    std::string err;
+  } cases[] = {
+      {"shown", DialogPathResult::Shown, 0, ""},
+      {"no window system", DialogPathResult::NoWindowSystem, 2, UsageText()},
+      {"dialog program missing", DialogPathResult::NotInstalled, 2,
+       UsageText() + "F\xFCr das Fenster fehlt das Paket tessivo-gui (sudo apt install tessivo-gui).\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    StandInDialogPathResult() = c.result;
+    FakePlatform platform;
+    platform.arguments = std::vector<std::string>{"tessivo", "COM1", "12345"};
+    SimUnlockApp app(platform);
+    EXPECT_EQ(app.Run(), c.exitCode);
+    EXPECT_EQ(platform.out, "");
+    EXPECT_EQ(platform.err, c.err);
+    EXPECT_TRUE(platform.tones.empty());
+  }
+  StandInDialogPathResult() = DialogPathResult::NoWindowSystem;
 }
 
 }  // namespace
