@@ -6,7 +6,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
-"$here/scripts/setup.sh"
+"$here/scripts/setup.sh" test
 
 cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$here/build" -j"$jobs" --target tessivo tessivo-modemsim tessivo_package_data

@@ -1,17 +1,40 @@
 #!/usr/bin/env bash
-# Installs what Tessivo needs to build and test on Debian 12, if missing.
+# Installs what Tessivo needs on Debian 12, if missing.
+# Usage: scripts/setup.sh [run|test]
+#   run   building and running the Linux programs tessivo and
+#         tessivo-modemsim (scripts/run.sh)
+#   test  the run set and every tool a registered test, the Windows build,
+#         the packages or the fuzzing needs (scripts/test.sh; the default)
 set -euo pipefail
-packages=(
-  cmake g++ make pkg-config git ca-certificates
-  libgtest-dev libgmock-dev
+
+# Building and running the two Linux programs (scdoc: their manual pages,
+# which `cmake --install` installs too).
+run_packages=(
+  cmake g++ make pkg-config
   libasound2-dev
   qt6-base-dev libqt6opengl6-dev libxcb1-dev fonts-dejavu-core
-  g++-mingw-w64-x86-64 wine64 wine fonts-wine
+  scdoc
+)
+
+# Everything the tests need besides: the unit tests, the Windows build under
+# Wine, the dialog under Xvfb, the packages, the fuzzing.
+test_packages=(
+  git ca-certificates
+  libgtest-dev libgmock-dev
+  g++-mingw-w64-x86-64 wine64 wine fonts-wine icoutils
   xvfb xauth xdotool imagemagick x11-utils socat
   clang libclang-rt-14-dev llvm
   comgt
-  scdoc dpkg-dev file lintian desktop-file-utils appstream man-db zip unzip python3
+  dpkg-dev file lintian desktop-file-utils appstream man-db zip unzip python3
 )
+
+set_name=${1:-test}
+case $set_name in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -19,6 +42,6 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-echo "Installing: ${missing[*]}"
+echo "Installing (${set_name} set): ${missing[*]}"
 $sudo apt-get update
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"

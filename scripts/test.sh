@@ -9,12 +9,12 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
-"$here/scripts/setup.sh"
+"$here/scripts/setup.sh" test
 
 # The Linux build comes first: the Windows dialog tests drive Tessivo.exe
 # against its virtual modem, and its own tests run Tessivo.exe's console form.
 echo "== Linux build"
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
   -DTESSIVO_WIN_EXE="$here/build-win/Tessivo.exe"
 cmake --build "$here/build" -j"$jobs"
 
@@ -36,7 +36,8 @@ echo "== Packages: built by scripts/package.sh, checked as a user gets them"
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSIVO_SANITIZE=ON
+cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSIVO_SANITIZE=ON \
+  -DBUILD_TESTING=ON
 cmake --build "$here/build-asan" -j"$jobs"
 ctest --test-dir "$here/build-asan" -j"$jobs" --output-on-failure
 
