@@ -64,8 +64,7 @@ else()
     install(FILES ${TESSIVO_PACKAGE_OUT}/tessivo.1.gz ${TESSIVO_PACKAGE_OUT}/tessivo-modemsim.1.gz
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   else()
-    message(WARNING "scdoc not found: the manual pages are neither built nor installed "
-                    "(scripts/setup.sh installs it)")
+    tessivo_left_out("scdoc not found: the manual pages are neither built nor installed")
   endif()
   add_custom_command(
     OUTPUT ${TESSIVO_PACKAGE_OUT}/changelog.gz
@@ -77,6 +76,19 @@ else()
   add_custom_target(tessivo_package_data ALL DEPENDS ${TESSIVO_PACKAGE_DATA})
 
   install(TARGETS tessivo tessivo-modemsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # A stripped install (the package) also drops the compiler's version notes,
+  # which a program does not need at run time, as Debian's own packages do.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(program tessivo tessivo-modemsim)
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+                        COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()")
+  # lintian mistakes tessivo for unfortified: the file says why.
+  install(FILES ${TESSIVO_PACKAGING}/linux/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tessivo)
   install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.metainfo.xml

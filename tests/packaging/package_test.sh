@@ -70,6 +70,7 @@ usr/share/icons/hicolor/256x256/apps/$id.png
 usr/share/icons/hicolor/32x32/apps/$id.png
 usr/share/icons/hicolor/48x48/apps/$id.png
 usr/share/icons/hicolor/scalable/apps/$id.svg
+usr/share/lintian/overrides/tessivo
 usr/share/man/man1/tessivo-modemsim.1.gz
 usr/share/man/man1/tessivo.1.gz
 usr/share/metainfo/$id.metainfo.xml"
@@ -112,6 +113,28 @@ lintian_errors() {
 }
 check "lintian: no errors" lintian_errors
 lintian --display-info "$deb" 2>/dev/null | sed 's/^/      lintian: /'
+no_lintian_hardening() {
+  ! lintian --display-info "$deb" 2>/dev/null | grep -E 'hardening-|binary-has-unneeded-section'
+}
+check "lintian: no hardening or unneeded-section hints" no_lintian_hardening
+# The build flags Debian packages get (dpkg-buildflags, hardening=+all), as
+# they show in the programs themselves.
+hardened() {
+  # (grep reads to the end: with pipefail, grep -q's early exit would fail
+  # the pipe)
+  local program=$root/usr/bin/$1 status=0
+  readelf -hW "$program" | grep 'Type: *DYN' >/dev/null || { echo "not position-independent"; status=1; }
+  readelf -dW "$program" | grep -E '\(FLAGS_1\).*\bNOW\b' >/dev/null || { echo "not bound now (-z now)"; status=1; }
+  readelf -lW "$program" | grep 'GNU_RELRO' >/dev/null || { echo "no read-only relocations (-z relro)"; status=1; }
+  nm -D "$program" | grep ' U __stack_chk_fail' >/dev/null || { echo "no stack protector"; status=1; }
+  ! readelf -SW "$program" | grep -E ' \.comment | \.note ' >/dev/null || { echo "compiler notes left in"; status=1; }
+  return $status
+}
+for program in tessivo tessivo-modemsim; do
+  check "$program: PIE, bind-now, RELRO, stack protector, stripped notes" hardened "$program"
+done
+fortified() { nm -D "$root/usr/bin/$1" | grep -E ' U __[a-z_]+_chk@'; }
+check "tessivo-modemsim: fortified libc calls (_FORTIFY_SOURCE)" fortified tessivo-modemsim
 
 # The installed programs, as a user runs them.
 if [[ ${CI:-} == true && $(id -u) -eq 0 ]]; then
