@@ -60,8 +60,11 @@ else
 fi
 printf '%-22s %12s %8s %6s %7s %8s %9s  %s\n' harness executions seconds cov ft corpus failures result
 failed=0
+harnesses=0
+broken=0
 while IFS=$'\t' read -r name program corpus dict; do
   [ -n "$name" ] || continue
+  harnesses=$((harnesses + 1))
   dir=$work/$name
   mkdir -p "$dir/corpus" "$dir/artifacts"
   cp -R "$corpus/." "$dir/corpus/"
@@ -89,6 +92,7 @@ while IFS=$'\t' read -r name program corpus dict; do
   if [ "$status" -ne 0 ] || [ "$artifacts" -gt 0 ]; then
     result="FAILED (exit $status)"
     failed=1
+    broken=$((broken + 1))
     mkdir -p "$findings/$name"
     cp "$dir/log" "$findings/$name/log"
     cp -R "$dir/artifacts/." "$findings/$name/"
@@ -101,4 +105,5 @@ while IFS=$'\t' read -r name program corpus dict; do
     echo "    log and inputs: $findings/$name/"
   fi
 done <"$list"
+echo "$((harnesses - broken)) passed, $broken failed"
 exit "$failed"

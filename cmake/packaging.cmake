@@ -68,8 +68,7 @@ else()
               DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT gui)
     endif()
   else()
-    message(WARNING "scdoc not found: the manual pages are neither built nor installed "
-                    "(scripts/setup.sh installs it)")
+    tessivo_left_out("scdoc not found: the manual pages are neither built nor installed")
   endif()
   add_custom_command(
     OUTPUT ${TESSIVO_PACKAGE_OUT}/changelog.gz
@@ -85,6 +84,22 @@ else()
   # Install rules without a COMPONENT land in the core package
   # (CMAKE_INSTALL_DEFAULT_COMPONENT_NAME, set at the top).
   install(TARGETS tessivo tessivo-modemsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # A stripped install (the packages) also drops the compiler's version
+  # notes, which a program does not need at run time, as Debian's own
+  # packages do.
+  set(TESSIVO_DROP_NOTES "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(program @programs@)
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+                        COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()")
+  string(REPLACE "@programs@" "tessivo tessivo-modemsim" code "${TESSIVO_DROP_NOTES}")
+  install(CODE "${code}")
+  # lintian mistakes tessivo for unfortified: the file says why.
+  install(FILES ${TESSIVO_PACKAGING}/linux/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tessivo)
   # Debian's place for the licence is the copyright file; README.md goes
   # beside it, the changelog as the package's own.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TESSIVO_PACKAGING}/linux/copyright
@@ -94,6 +109,8 @@ else()
   set(CPACK_COMPONENTS_ALL core)
   if(TARGET tessivo-dialog)
     install(TARGETS tessivo-dialog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT gui)
+    string(REPLACE "@programs@" "tessivo-dialog" code "${TESSIVO_DROP_NOTES}")
+    install(CODE "${code}" COMPONENT gui)
     install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT gui)
     install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.metainfo.xml

@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 windows=1
 [[ ${1:-} == --no-windows ]] && windows=
-"$here/scripts/setup.sh"
+"$here/scripts/setup.sh" test
 
 cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$here/build" -j"$jobs" --target tessivo tessivo-dialog tessivo-modemsim tessivo_package_data

@@ -11,8 +11,10 @@ console=
 if [ "${1:-}" = --console ]; then console=1; shift; fi
 [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || console=1
 pin=${1:-1234}
-"$here/scripts/setup.sh"
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+"$here/scripts/setup.sh" run
+# No tests here: their tools (GoogleTest and more) are scripts/test.sh's to
+# install, and it switches them back on in the same build folder.
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 # Only the programs this runs (tessivo becomes tessivo-dialog for the
 # dialog); the tests are scripts/test.sh's business.
 cmake --build "$here/build" -j"$(nproc)" --target tessivo tessivo-dialog tessivo-modemsim >/dev/null

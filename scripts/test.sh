@@ -9,39 +9,82 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
-"$here/scripts/setup.sh"
+"$here/scripts/setup.sh" test
+# Every build here treats compiler warnings as errors, on a developer's
+# machine as in CI, so that a warning fails the same run in both places.
+# (A configure without the option leaves them warnings.)
+werror=-DTESSIVO_WERROR=ON
+
+# How many tests each step ran, passed, failed and skipped, printed again at
+# the end (also when a step fails), so that a test gone missing shows.
+logs=$(mktemp -d)
+counts=()
+finish() {
+  if [ ${#counts[@]} -gt 0 ]; then
+    echo "== Tests per step"
+    printf '  %s\n' "${counts[@]}"
+  fi
+  rm -rf "$logs"
+}
+trap finish EXIT
+count() { # count STEP: the closing "N passed, N failed" line of the step's log
+  local line
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$logs/$1" | tail -1)
+  counts+=("$1: ${line:-no count (the step ended early)}")
+}
+ctest_step() { # ctest_step STEP BUILD-DIR: the tests, shown as they run and counted
+  local status=0 total failed skipped
+  ctest --test-dir "$2" -j"$jobs" --output-on-failure 2>&1 | tee "$logs/$1" || status=$?
+  total=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$logs/$1" | tail -1)
+  failed=$(sed -n 's/.*, \([0-9]*\) tests failed out of .*/\1/p' "$logs/$1" | tail -1)
+  skipped=$(grep -c '(Skipped)$' "$logs/$1" || true)
+  if [ -z "$total" ]; then
+    counts+=("$1: no tests ran")
+    return 1
+  fi
+  counts+=("$1: $total ran, $((total - failed - skipped)) passed, $failed failed, $skipped skipped")
+  return "$status"
+}
 
 # The Linux build comes first: the Windows dialog tests drive Tessivo.exe
 # against its virtual modem, and its own tests run Tessivo.exe's console form.
 echo "== Linux build"
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON "$werror" \
   -DTESSIVO_WIN_EXE="$here/build-win/Tessivo.exe"
 cmake --build "$here/build" -j"$jobs"
 
 echo "== Windows build (MinGW-w64)"
 cmake -S "$here" -B "$here/build-win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DTESSIVO_MODEMSIM="$here/build/tessivo-modemsim"
+  -DCMAKE_BUILD_TYPE=Release "$werror" -DTESSIVO_MODEMSIM="$here/build/tessivo-modemsim"
 cmake --build "$here/build-win" -j"$jobs"
 
 echo "== Linux tests (with Tessivo.exe's console form under Wine)"
-ctest --test-dir "$here/build" -j"$jobs" --output-on-failure
+ctest_step "Linux tests" "$here/build"
 
 echo "== Windows tests under Wine"
-ctest --test-dir "$here/build-win" -j"$jobs" --output-on-failure
+ctest_step "Windows tests" "$here/build-win"
 
 echo "== Packages: built by scripts/package.sh, checked as a user gets them"
 "$here/scripts/package.sh"
-"$here/tests/packaging/package_test.sh"
+status=0
+"$here/tests/packaging/package_test.sh" 2>&1 | tee "$logs/Package checks" || status=$?
+count "Package checks"
+[ "$status" -eq 0 ]
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSIVO_SANITIZE=ON
+cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSIVO_SANITIZE=ON \
+  -DBUILD_TESTING=ON "$werror"
 cmake --build "$here/build-asan" -j"$jobs"
-ctest --test-dir "$here/build-asan" -j"$jobs" --output-on-failure
+ctest_step "ASan/UBSan tests" "$here/build-asan"
 
 echo "== Fuzzing (clang, libFuzzer; about 20 s per harness)"
-JOBS=$jobs "$here/bench/fuzz.sh" "$here/build-fuzz" --quick
+cmake -S "$here" -B "$here/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DTESSIVO_FUZZ=ON "$werror" >/dev/null
+status=0
+JOBS=$jobs "$here/bench/fuzz.sh" "$here/build-fuzz" --quick 2>&1 | tee "$logs/Fuzz harnesses" || status=$?
+count "Fuzz harnesses"
+[ "$status" -eq 0 ]
 
 echo "== Timing (measured against expected)"
 "$here/bench/console_timing.sh" "$here/build"

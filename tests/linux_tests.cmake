@@ -38,6 +38,8 @@ gtest_discover_tests(fault_matrix_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 
 set(TESSIVO_WIN_EXE "" CACHE FILEPATH "Tessivo.exe whose console cases run under Wine")
 if(TESSIVO_WIN_EXE)
   add_subdirectory(win32)
+else()
+  message(STATUS "Tessivo.exe's console cases under Wine not registered: no -DTESSIVO_WIN_EXE")
 endif()
 
 # The Qt dialog end to end against the virtual modem, under the offscreen platform.

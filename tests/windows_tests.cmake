@@ -11,7 +11,7 @@ else()
   find_program(TESSIVO_WINE wine)
   find_program(TESSIVO_SOCAT socat)
   if(NOT TESSIVO_WINE OR NOT TESSIVO_SOCAT)
-    message(STATUS "wine or socat not found: the Windows tests are built but not run")
+    tessivo_left_out("wine or socat not found: the Windows tests are built but not run")
   endif()
 
   set(TESSIVO_WINE_STATE ${CMAKE_CURRENT_BINARY_DIR}/wine-unit)

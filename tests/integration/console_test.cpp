@@ -17,6 +17,7 @@
 #include <iterator>
 #include <thread>
 
+#include "tests/support/cannot_run.h"
 #include "tests/support/process.h"
 #include "tests/support/tone_capture.h"
 
@@ -426,7 +427,7 @@ TEST(Console, WithADisplayTheDialogOpens) {
   EXPECT_EQ(offscreen.exitCode, -1) << offscreen.err;
   EXPECT_EQ(offscreen.err.find("Aufruf"), std::string::npos);
 
-  if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "no Xvfb for the X11 case";
+  if (access("/usr/bin/Xvfb", X_OK) != 0) TESSIVO_CANNOT_RUN("no Xvfb for the X11 case");
   // A real X server, found through DISPLAY as a desktop session has it.
   const std::string displayFile = ports / "display";
   const pid_t xvfb = fork();

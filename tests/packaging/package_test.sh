@@ -31,6 +31,7 @@ trap cleanup EXIT
 
 passed=0
 failed=0
+skipped=0
 check() { # check NAME COMMAND...: one line per check, its output on failure
   local name=$1
   shift
@@ -81,6 +82,7 @@ usr/bin/tessivo-modemsim
 usr/share/doc/tessivo/README.md
 usr/share/doc/tessivo/changelog.gz
 usr/share/doc/tessivo/copyright
+usr/share/lintian/overrides/tessivo
 usr/share/man/man1/tessivo-modemsim.1.gz
 usr/share/man/man1/tessivo.1.gz"
 gui_files="usr/bin/tessivo-dialog
@@ -165,6 +167,34 @@ for package in "$deb" "$gui_deb" "$arm_deb"; do
   check "lintian $(basename "$package"): no errors" lintian_errors "$package"
   lintian --display-info "$package" 2>/dev/null | sed 's/^/      lintian: /'
 done
+no_lintian_hardening() {
+  ! lintian --display-info "$1" 2>/dev/null | grep -E 'hardening-|binary-has-unneeded-section'
+}
+for package in "$deb" "$gui_deb" "$arm_deb"; do
+  check "lintian $(basename "$package"): no hardening or unneeded-section hints" \
+    no_lintian_hardening "$package"
+done
+# The build flags Debian packages get (dpkg-buildflags, hardening=+all), as
+# they show in the programs themselves (readelf reads both architectures).
+hardened() {
+  # (grep reads to the end: with pipefail, grep -q's early exit would fail
+  # the pipe)
+  local program=$1 status=0
+  readelf -hW "$program" | grep 'Type: *DYN' >/dev/null || { echo "not position-independent"; status=1; }
+  readelf -dW "$program" | grep -E '\(FLAGS_1\).*\bNOW\b' >/dev/null || { echo "not bound now (-z now)"; status=1; }
+  readelf -lW "$program" | grep 'GNU_RELRO' >/dev/null || { echo "no read-only relocations (-z relro)"; status=1; }
+  readelf --dyn-syms -W "$program" | grep ' UND __stack_chk_fail' >/dev/null || { echo "no stack protector"; status=1; }
+  ! readelf -SW "$program" | grep -E ' \.comment | \.note ' >/dev/null || { echo "compiler notes left in"; status=1; }
+  return $status
+}
+for program in "$root/usr/bin/tessivo" "$root/usr/bin/tessivo-modemsim" "$gui_root/usr/bin/tessivo-dialog" \
+  "$arm_root/usr/bin/tessivo" "$arm_root/usr/bin/tessivo-modemsim"; do
+  check "${program#"$work"/}: PIE, bind-now, RELRO, stack protector, stripped notes" hardened "$program"
+done
+fortified() { readelf --dyn-syms -W "$1" | grep -E ' UND __[a-z_]+_chk'; }
+for program in "$root/usr/bin/tessivo-modemsim" "$arm_root/usr/bin/tessivo-modemsim"; do
+  check "${program#"$work"/}: fortified libc calls (_FORTIFY_SOURCE)" fortified "$program"
+done
 
 # The installed programs, as a user runs them: the core package alone, then
 # the GUI package beside it.
@@ -248,6 +278,7 @@ elif [[ ${CI:-} == true ]]; then
   check "arm64 tessivo under qemu" no_qemu
 else
   echo "skip  arm64 tessivo under qemu: no qemu-aarch64-static (scripts/setup.sh installs it)"
+  skipped=$((skipped + 1))
 fi
 
 echo "== $(basename "$zip")"
@@ -293,5 +324,5 @@ else
   check "Wine prefix for Tessivo.exe" wine_setup_failed
 fi
 
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, $skipped skipped"
 [[ $failed -eq 0 ]]

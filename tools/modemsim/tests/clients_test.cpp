@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim_process.h"
+#include "tests/support/cannot_run.h"
 
 namespace tessivo::modemsim::testing {
 namespace {
@@ -49,7 +50,7 @@ void PrintTo(const ComgtCase& c, std::ostream* os) {
 class ComgtTest : public ::testing::TestWithParam<ComgtCase> {};
 
 TEST_P(ComgtTest, FinishesWithRealValues) {
-  if (!Installed("comgt")) GTEST_SKIP() << "comgt is not installed";
+  if (!Installed("comgt")) TESSIVO_CANNOT_RUN("comgt is not installed");
   const ComgtCase& c = GetParam();
   SimProcess sim(c.simOptions);
   ASSERT_NE(sim.ReadLine(), "");

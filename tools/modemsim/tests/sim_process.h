@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -49,7 +50,8 @@ class SimProcess {
   ~SimProcess() {
     if (pid_ > 0) Stop();
     close(stdout_);
-    std::system(("rm -rf " + dir_).c_str());
+    std::error_code ignored;  // a destructor must not throw
+    std::filesystem::remove_all(dir_, ignored);
   }
 
   // The next line the sim prints, or "" if none comes within two seconds.
