@@ -97,9 +97,6 @@ else()
     endif()")
   string(REPLACE "@programs@" "tessivo tessivo-modemsim" code "${TESSIVO_DROP_NOTES}")
   install(CODE "${code}")
-  # lintian mistakes tessivo for unfortified: the file says why.
-  install(FILES ${TESSIVO_PACKAGING}/linux/lintian-overrides
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tessivo)
   # Debian's place for the licence is the copyright file; README.md goes
   # beside it, the changelog as the package's own.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TESSIVO_PACKAGING}/linux/copyright
