@@ -289,6 +289,13 @@ class TerminalInput {
     close(master_);
   }
   int slave() const { return slave_; }
+  std::string Name() const { return ptsname(master_); }
+  std::string Settings() const {
+    termios tio{};
+    tcgetattr(slave_, &tio);
+    std::string bytes(reinterpret_cast<const char*>(&tio), sizeof tio);
+    return bytes;
+  }
   bool Echoes() const {
     termios tio{};
     tcgetattr(slave_, &tio);
@@ -329,6 +336,67 @@ TEST(Console, PinTypedOnATerminalIsNotEchoed) {
   EXPECT_EQ(run.modem().BytesIn(), "AT+CPIN=1234\r");
   EXPECT_EQ(terminal.Shown().find("1234"), std::string::npos);
   EXPECT_TRUE(terminal.Echoes());
+}
+
+// The terminal the user sits at is no modem, by whatever name it is given:
+// status 5 at once, nothing shown on it, its settings untouched. The runs
+// have the harness's pty as standard input; setsid -c makes it the
+// controlling terminal too.
+TEST(Console, OwnTerminalIsRefusedAsAPort) {
+  ASSERT_EQ(access("/usr/bin/setsid", X_OK), 0) << "setsid (util-linux) is needed";
+  const struct {
+    const char* what;
+    std::vector<std::string> before;  // what runs the program
+    const char* port;                 // nullptr: the harness's pty by its path
+  } cases[] = {
+      {"standard input's terminal by its path", {}, nullptr},
+      {"/dev/tty of the controlling terminal", {"/usr/bin/setsid", "-w", "-c"}, "/dev/tty"},
+      {"the controlling terminal by its path, streams elsewhere",
+       {"/usr/bin/setsid", "-w", "-c", "/bin/sh", "-c", "exec \"$0\" \"$@\" </dev/null"},
+       nullptr},
+      {"the console", {}, "/dev/console"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ConsoleRun run;
+    TerminalInput terminal;
+    const std::string settings = terminal.Settings();
+    std::vector<std::string> argv = c.before;
+    argv.insert(argv.end(), {TESSIVO_BIN, c.port ? c.port : terminal.Name(), "4711"});
+    ProgramIo io;
+    io.inputFd = terminal.slave();
+    const ProcessResult result = RunProgram(argv, run.env(), io, 10000);
+    EXPECT_EQ(result.exitCode, 5) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(terminal.Shown(), "");
+    EXPECT_EQ(terminal.Settings(), settings);
+    EXPECT_LT(result.elapsedMs, 1500);  // the failure signal, nothing else
+  }
+}
+
+// After a run the modem's tty has the settings it had before, not ours.
+TEST(Console, PortSettingsAsFoundAfterARun) {
+  ConsoleRun run;
+  ASSERT_TRUE(run.modem().running());
+  const int fd = open(run.modem().Device().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  termios before{};
+  tcgetattr(fd, &before);
+  cfsetspeed(&before, B19200);
+  before.c_iflag |= IXON;
+  before.c_cc[VMIN] = 3;
+  tcsetattr(fd, TCSANOW, &before);
+  tcgetattr(fd, &before);
+  EXPECT_EQ(RunProgram({TESSIVO_BIN, "COM1", "1234"}, run.env()).exitCode, 0);
+  termios after{};
+  tcgetattr(fd, &after);
+  close(fd);
+  EXPECT_EQ(cfgetospeed(&after), B19200);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(after.c_cc[VMIN], 3);
 }
 
 TEST(Console, InterruptedPinReadGivesTheEchoBack) {
