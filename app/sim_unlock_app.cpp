@@ -2,12 +2,13 @@
 
 #include "app/console_mode.h"
 #include "app/usage.h"
+#include "text/wipe.h"
 
 namespace tessivo {
 
 bool SimUnlockApp::InitInstance() {
-  const auto arguments = platform().Arguments();
-  const StartRequest request = arguments ? DecideStartFromArguments(*arguments)
+  auto arguments = platform().Arguments();
+  StartRequest request = arguments ? DecideStartFromArguments(*arguments)
                                          : DecideStartFromCommandLine(platform().CommandLine());
   // Whatever comes next, a PIN in the arguments leaves the process list
   // now: a dialog opened by a mistyped line may stay for hours.
@@ -34,13 +35,25 @@ bool SimUnlockApp::InitInstance() {
       SetExitCode(kUsageErrorExitStatus);
       break;
   }
+  // Our copies of the PIN go with the run.
+  WipeSecret(request.pin);
+  if (arguments) {
+    for (std::string& argument : *arguments) WipeSecret(argument);
+  }
   return false;
 }
 
 void SimUnlockApp::RunConsole(const StartRequest& request) {
   std::string pin = request.pin;
-  if (request.pinFromInput) pin = PinFromInputLine(platform().ReadSecretLine().value_or(""));
+  if (request.pinFromInput) {
+    std::optional<std::string> line = platform().ReadSecretLine();
+    if (line) {
+      pin = PinFromInputLine(*line);
+      WipeSecret(*line);
+    }
+  }
   SetExitCode(ExitStatusFor(RunConsoleMode(platform(), request.port, pin)));
+  WipeSecret(pin);
 }
 
 void SimUnlockApp::RunDialogOrExplain() {

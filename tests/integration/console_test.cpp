@@ -273,6 +273,44 @@ TEST(Console, PinIsGoneFromTheProcessListWhileTheRunWaits) {
   EXPECT_EQ(seen[0], std::string(TESSIVO_BIN) + '\0' + "COM1" + '\0' + "****" + '\0');
 }
 
+// While a run holds the PIN, its memory is no one else's: not dumpable (so
+// /proc/PID/mem and environ belong to root, not to the user it runs as) and
+// no core file, whatever the caller's limit.
+TEST(Console, RunIsNotDumpable) {
+  ConsoleRun run({"--silent"});  // the run then waits its longest
+  ASSERT_TRUE(run.modem().running());
+  const std::string device = run.modem().Device();
+  std::vector<std::string> argv = {TESSIVO_BIN, device, "4711"};
+  if (geteuid() == 0) {
+    // As root every /proc file is root's anyway: the run goes as nobody.
+    ASSERT_EQ(chmod(device.c_str(), 0666), 0);
+    argv.insert(argv.begin(),
+                {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+  }
+  struct stat mem {};
+  struct stat environ {};
+  std::string limits;
+  bool looked = false;
+  ProgramIo io;
+  io.whileRunning = [&](pid_t pid) {
+    if (looked || run.modem().BytesIn() != "AT+CPIN=4711\r") return;
+    const std::string proc = "/proc/" + std::to_string(pid);
+    looked = stat((proc + "/mem").c_str(), &mem) == 0 &&
+             stat((proc + "/environ").c_str(), &environ) == 0;
+    std::ifstream in(proc + "/limits");
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("Max core file size", 0) == 0) limits = line;
+    }
+  };
+  const ProcessResult result = RunProgram(argv, run.env(), io);
+  chmod(device.c_str(), 0620);
+  EXPECT_EQ(result.exitCode, 7) << result.err;
+  ASSERT_TRUE(looked);
+  EXPECT_EQ(mem.st_uid, 0u);
+  EXPECT_EQ(environ.st_uid, 0u);
+  EXPECT_NE(limits.find(" 0 "), std::string::npos) << limits;
+}
+
 // Standard input on a pseudo-terminal: what the terminal shows, and its
 // settings before, during and after the read.
 class TerminalInput {
