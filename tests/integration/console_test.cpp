@@ -503,6 +503,112 @@ TEST(Console, RefusedCommandLinesSendNothing) {
   }
 }
 
+char ProcessState(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(in, stat);
+  const std::size_t end = stat.rfind(')');
+  return end == std::string::npos || end + 2 >= stat.size() ? '?' : stat[end + 2];
+}
+
+// A stop while the PIN is typed gives the shell its terminal back with the
+// echo on; going on switches it off again, also when the terminal was set
+// meanwhile (as a shell sets its own) or the stop could not be caught.
+TEST(Console, PinReadKeepsEchoOffAcrossAStop) {
+  const struct {
+    const char* what;
+    int stop;
+    bool echoOnWhileStopped;  // the terminal shows the echo during the stop
+    bool setMeanwhile;        // the test switches the echo on during the stop
+  } cases[] = {
+      {"Ctrl-Z, fg", SIGTSTP, true, false},
+      {"Ctrl-Z, the shell's settings, fg", SIGTSTP, true, true},
+      {"a read from the background, fg", SIGTTIN, true, false},
+      {"SIGSTOP, the shell's settings, SIGCONT", SIGSTOP, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ConsoleRun run;
+    ASSERT_TRUE(run.modem().running());
+    TerminalInput terminal;
+    ProgramIo io;
+    io.inputFd = terminal.slave();
+    io.ownProcessGroup = true;  // a job of its own, or the stop would be discarded
+    int stage = 0;
+    bool echoWhileStopped = false;
+    io.whileRunning = [&](pid_t pid) {
+      if (stage == 0 && !terminal.Echoes()) {
+        kill(pid, c.stop);
+        stage = 1;
+      } else if (stage == 1 && ProcessState(pid) == 'T') {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        echoWhileStopped = terminal.Echoes();
+        if (c.setMeanwhile) {
+          termios tio{};
+          tcgetattr(terminal.slave(), &tio);
+          tio.c_lflag |= ECHO;
+          tcsetattr(terminal.slave(), TCSANOW, &tio);
+        }
+        kill(pid, SIGCONT);
+        stage = 2;
+      } else if (stage == 2 && ProcessState(pid) != 'T' && !terminal.Echoes()) {
+        terminal.Type("1234\n");
+        stage = 3;
+      }
+    };
+    const ProcessResult result = RunProgram({TESSIVO_BIN, "COM1", "-"}, run.env(), io, 15000);
+    EXPECT_EQ(stage, 3);
+    EXPECT_EQ(echoWhileStopped, c.echoOnWhileStopped);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(run.modem().BytesIn(), "AT+CPIN=1234\r");
+    EXPECT_EQ(terminal.Shown().find("1234"), std::string::npos);
+    EXPECT_TRUE(terminal.Echoes());
+  }
+}
+
+// A signal the caller ignores (trap '' INT) changes nothing: the read goes
+// on with the echo off, and the PIN typed afterwards is not shown.
+TEST(Console, IgnoredSignalLeavesTheEchoOff) {
+  for (const char* signal : {"INT", "HUP", "TERM", "QUIT", "TSTP"}) {
+    SCOPED_TRACE(signal);
+    ConsoleRun run;
+    ASSERT_TRUE(run.modem().running());
+    TerminalInput terminal;
+    ProgramIo io;
+    io.inputFd = terminal.slave();
+    io.ownProcessGroup = true;
+    int stage = 0;
+    std::chrono::steady_clock::time_point sentAt;
+    // The signal's number, as the shell's trap names it.
+    const std::map<std::string, int> numbers = {
+        {"INT", SIGINT}, {"HUP", SIGHUP}, {"TERM", SIGTERM}, {"QUIT", SIGQUIT}, {"TSTP", SIGTSTP}};
+    const int number = numbers.at(signal);
+    bool echoAfterSignal = true;
+    io.whileRunning = [&](pid_t pid) {
+      if (stage == 0 && !terminal.Echoes()) {
+        kill(pid, number);
+        sentAt = std::chrono::steady_clock::now();
+        stage = 1;
+      } else if (stage == 1 &&
+                 std::chrono::steady_clock::now() - sentAt > std::chrono::milliseconds(100)) {
+        echoAfterSignal = terminal.Echoes();
+        terminal.Type("1234\n");
+        stage = 2;
+      }
+    };
+    const ProcessResult result =
+        RunProgram({"/bin/sh", "-c", std::string("trap '' ") + signal + "; exec \"$0\" \"$@\"",
+                    TESSIVO_BIN, "COM1", "-"},
+                   run.env(), io, 15000);
+    EXPECT_EQ(stage, 2);
+    EXPECT_FALSE(echoAfterSignal);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(run.modem().BytesIn(), "AT+CPIN=1234\r");
+    EXPECT_EQ(terminal.Shown().find("1234"), std::string::npos);
+    EXPECT_TRUE(terminal.Echoes());
+  }
+}
+
 // Starts that are not in console form, on a machine without a display that
 // answers: the usage text on stderr and status 2, never a Qt abort.
 TEST(Console, WithoutADisplayTheUsageTextAndStatusTwo) {
@@ -559,6 +665,47 @@ TEST(Console, HelpAndVersion) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.rfind(c.startOfOutput, 0), 0u) << result.out;
     EXPECT_EQ(result.err, "");
+  }
+}
+
+// The text into a pipe whose reader has gone (tessivo --help | head -0): the
+// status stays that of the text, not death by SIGPIPE.
+TEST(Console, TextIntoAClosedPipeKeepsItsStatus) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {
+      {{"--help"}, 0},
+      {{"--version"}, 0},
+      {{"--bogus"}, 2},  // the usage text on stderr
+      {{}, 2},           // no display: the usage text on stderr
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    close(pipeFds[0]);  // nobody reads
+    const pid_t child = fork();
+    if (child == 0) {
+      for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "QT_QPA_PLATFORM"}) {
+        unsetenv(name);
+      }
+      signal(SIGPIPE, SIG_DFL);  // as a shell starts it, whatever the test runner does
+      dup2(pipeFds[1], 1);
+      dup2(pipeFds[1], 2);
+      std::vector<char*> argv = {const_cast<char*>(TESSIVO_BIN)};
+      for (const auto& a : c.args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(pipeFds[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    if (WIFEXITED(status)) {
+      EXPECT_EQ(WEXITSTATUS(status), c.status);
+    }
   }
 }
 
