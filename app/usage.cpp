@@ -10,6 +10,7 @@ const std::string& UsageText() {
       "Aufruf: tessivo PORT PIN               Beispiel: tessivo COM1 1234\n"
       "  PORT  COM1 bis COM99 oder ein Ger\xE4tepfad, z. B. /dev/ttyUSB2\n"
       "  PIN   vier Buchstaben oder Ziffern, oder - f\xFCr die erste Zeile der Standardeingabe\n"
+      "        Im Aufruf ist die PIN beim Start f\xFCr andere lesbar; sicherer: - </etc/tessivo/pin\n"
       "Sonst \xF6"
       "ffnet sich das Fenster (nur mit Anzeige: DISPLAY oder WAYLAND_DISPLAY).\n"
       "Exit-Status: 0 PIN angenommen, 1 abgelehnt, 2 kein Fenster, 3 Port fehlt, 4 Port belegt,\n"

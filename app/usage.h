@@ -10,9 +10,9 @@
 
 namespace tessivo {
 
-// At most eight lines, German: the console form with an example, the device
-// path, the PIN from standard input, the common cause of status 4 and its
-// cure, and where the exit statuses are explained.
+// At most ten lines, German: the console form with an example, the device
+// path, the PIN from standard input and why it is the safer way, the common
+// cause of status 4 and its cure, and where the exit statuses are explained.
 const std::string& UsageText();
 
 // The line after the usage text for a refused command line: what is wrong,

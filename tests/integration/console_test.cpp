@@ -644,7 +644,10 @@ TEST(Console, WithoutADisplayTheUsageTextAndStatusTwo) {
     EXPECT_NE(result.err.find("/dev/ttyUSB2"), std::string::npos);
     EXPECT_NE(result.err.find("dialout"), std::string::npos);
     EXPECT_NE(result.err.find("Ger\xC3\xA4tepfad"), std::string::npos);  // UTF-8 on a terminal
-    EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 8);
+    EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 10);
+    // Who can read a PIN given in the arguments, and the safer way.
+    EXPECT_NE(result.err.find("f\xC3\xBCr andere lesbar; sicherer: - </etc/tessivo/pin"),
+              std::string::npos);
   }
 }
 

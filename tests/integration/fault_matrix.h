@@ -31,6 +31,7 @@ enum class PortKind {
   DevNull,         // com1 links to /dev/null
   DanglingLink,    // com1 links to nothing
   LinkToTextFile,  // com1 links to a text file
+  LinkLoop,        // com1 links to itself
   HeldExclusive,   // another program holds the modem's tty with TIOCEXCL
   SecondProgram,   // a first run holds the port while the second starts
   KilledMidway,    // the run gets `status` as a signal while it waits
@@ -176,6 +177,7 @@ inline const std::vector<FaultRow>& FaultRows() {
        Bound::AtOnce,
        nullptr,
        false},
+      {"link_to_itself", PortKind::LinkLoop, {}, "1234", 3, Bound::AtOnce, nullptr, false},
       // Other programs on the port, and runs that are killed.
       {"held_with_TIOCEXCL_by_another_program", PortKind::HeldExclusive, Replies("\r\nOK\r\n"),
        "1234", 4, Bound::AtOnce, nullptr, false},

@@ -142,6 +142,9 @@ TEST_P(FaultMatrix, ConsoleForm) {
       WriteFile(dir / "notes.txt", text);
       ASSERT_EQ(symlink((dir / "notes.txt").c_str(), port.c_str()), 0);
       break;
+    case PortKind::LinkLoop:
+      ASSERT_EQ(symlink(port.c_str(), port.c_str()), 0);
+      break;
     default:
       break;
   }
