@@ -170,10 +170,10 @@ StartRequest DecideStartFromArguments(const std::vector<std::string>& arguments)
 
   StartRequest request = Request(StartKind::Console);
   request.firstHiddenArgument = hideFrom;
-  const UsageProblem form = positional.size() == 2
-                                ? ReadConsoleForm(arguments[positional[0]],
-                                                  arguments[positional[1]], request)
-                                : UsageProblem::PinMissing;
+  const UsageProblem form =
+      positional.size() == 2
+          ? ReadConsoleForm(arguments[positional[0]], arguments[positional[1]], request)
+          : UsageProblem::PinMissing;
   if (!waitSeconds) {
     // Without options, every start that is not the console form opens the
     // dialog, as it always did; there nothing is sent without the user.

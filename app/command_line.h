@@ -33,18 +33,18 @@ enum class StartKind {
 // Why a Linux command line was refused; the line on stderr tells it.
 enum class UsageProblem {
   None,
-  UnknownOption,         // "--wiat", "-v", "--HELP"
-  OptionAfterPort,       // a known option after PORT or PIN
-  NotAlone,              // --help or --version with other arguments
-  TooManyArguments,      // a third positional argument
-  Repeated,              // an option given twice
-  MissingSeconds,        // --wait as the last argument
-  BadSeconds,            // --wait with anything but 1..kMaxWaitSeconds in digits
-  LastTryWithoutWait,    // --last-try alone means nothing
-  PortAndPinMissing,     // options, but no PORT
-  PinMissing,            // options and PORT, but no PIN
-  NotAPort,              // options, and the port is neither COMn nor a device path
-  NotAPin,               // options, and the PIN is neither four characters nor "-"
+  UnknownOption,       // "--wiat", "-v", "--HELP"
+  OptionAfterPort,     // a known option after PORT or PIN
+  NotAlone,            // --help or --version with other arguments
+  TooManyArguments,    // a third positional argument
+  Repeated,            // an option given twice
+  MissingSeconds,      // --wait as the last argument
+  BadSeconds,          // --wait with anything but 1..kMaxWaitSeconds in digits
+  LastTryWithoutWait,  // --last-try alone means nothing
+  PortAndPinMissing,   // options, but no PORT
+  PinMissing,          // options and PORT, but no PIN
+  NotAPort,            // options, and the port is neither COMn nor a device path
+  NotAPin,             // options, and the PIN is neither four characters nor "-"
 };
 
 // The longest wait --wait takes: an hour is far beyond any modem's start-up

@@ -9,7 +9,7 @@ namespace tessivo {
 bool SimUnlockApp::InitInstance() {
   auto arguments = platform().Arguments();
   StartRequest request = arguments ? DecideStartFromArguments(*arguments)
-                                         : DecideStartFromCommandLine(platform().CommandLine());
+                                   : DecideStartFromCommandLine(platform().CommandLine());
   // Whatever comes next, a PIN in the arguments leaves the process list
   // now: a dialog opened by a mistyped line may stay for hours.
   if (arguments && request.firstHiddenArgument != 0) {

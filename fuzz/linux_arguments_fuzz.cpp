@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        request.pinArgument == 0 && !request.waitSeconds && !request.lastTry,
                    input);
   }
-  CHECK_PROPERTY(request.firstHiddenArgument == 0 ||
-                     (request.firstHiddenArgument >= 2 && request.firstHiddenArgument < argv.size()),
+  CHECK_PROPERTY(request.firstHiddenArgument == 0 || (request.firstHiddenArgument >= 2 &&
+                                                      request.firstHiddenArgument < argv.size()),
                  input);
   CHECK_PROPERTY((request.kind == StartKind::UsageError) == (request.problem != UsageProblem::None),
                  input);
@@ -96,9 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!request.pinFromInput) {
       CHECK_PROPERTY(request.pinArgument >= 2 && request.pinArgument < argv.size(), input);
       CHECK_PROPERTY(request.pin == ToLower1252(Trimmed(argv[request.pinArgument])), input);
-      CHECK_PROPERTY(request.firstHiddenArgument != 0 &&
-                         request.firstHiddenArgument <= request.pinArgument,
-                     input);
+      CHECK_PROPERTY(
+          request.firstHiddenArgument != 0 && request.firstHiddenArgument <= request.pinArgument,
+          input);
     }
     for (const char* more : {"x", "-v", "--wait"}) {
       std::vector<std::string> longer = argv;

@@ -12,9 +12,8 @@ namespace tessivo {
 
 // SIGQUIT and SIGXCPU/SIGXFSZ would dump core by default; they still do
 // (the core limit aside), after the port is released.
-const int kPortReleasingSignals[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT,   SIGUSR1,
-                                     SIGUSR2, SIGALRM, SIGPIPE, SIGXCPU,   SIGXFSZ,
-                                     SIGVTALRM, SIGPROF};
+const int kPortReleasingSignals[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGUSR1,   SIGUSR2,
+                                     SIGALRM, SIGPIPE, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF};
 const int kPortReleasingSignalCount =
     sizeof kPortReleasingSignals / sizeof kPortReleasingSignals[0];
 

@@ -461,8 +461,8 @@ TEST(Console, InterruptedPinReadGivesTheEchoBack) {
   }
 }
 
-// Mistyped command lines against the virtual modem: the usage text and the line naming the fault, status 2, no tone, and nothing
-// on the wire, whether or not a display could show a dialog.
+// Mistyped command lines against the virtual modem: the usage text and the line naming the fault,
+// status 2, no tone, and nothing on the wire, whether or not a display could show a dialog.
 TEST(Console, RefusedCommandLinesSendNothing) {
   const struct {
     std::vector<std::string> args;

@@ -64,7 +64,7 @@ TEST(StartFromArguments, Table) {
   } cases[] = {
       {{"COM1", "1234"}, K::Console, "com1", "1234", false},
       {{"Com12", "AbCd"}, K::Console, "com12", "abcd", false},
-      {{"COMX", "1234"}, K::Console, "comx", "1234", false},        // opens nothing: status 3
+      {{"COMX", "1234"}, K::Console, "comx", "1234", false},  // opens nothing: status 3
       {{" COM1 ", "1234 "}, K::Console, "com1", "1234", false},
       {{"COM1", "12;4"}, K::Console, "com1", "12;4", false},  // refused later: status 6
       {{"COM1", "-"}, K::Console, "com1", "", true},
@@ -212,9 +212,9 @@ TEST(StartFromArguments, ArgumentsHiddenFromTheProcessList) {
     std::size_t firstHidden;  // 0: nothing
   } cases[] = {
       {{"COM1", "1234"}, 2},
-      {{"COM1", "12345"}, 2},        // the dialog
-      {{"COM1", "1234", "-v"}, 2},   // refused
-      {{"-v", "COM1", "1234"}, 3},   // refused
+      {{"COM1", "12345"}, 2},       // the dialog
+      {{"COM1", "1234", "-v"}, 2},  // refused
+      {{"-v", "COM1", "1234"}, 3},  // refused
       {{"--wait", "60", "COM1", "1234"}, 4},
       {{"--wait", "COM1", "1234"}, 3},  // the seconds forgotten: COM1 is still the port
       {{"--wiat", "60", "COM1", "1234"}, 3},
@@ -255,7 +255,8 @@ TEST(StartFromCommandLine, WaitAndLastTryBeforeThePort) {
       {"\"C:\\Program Files\\Tessivo\\Tessivo.exe\" --wait 120 COM5 1234", StartKind::Console, 120,
        false},
       {"Tessivo  --wait  60  COM5 1234", StartKind::Console, 60, false},
-      {"Tessivo --wait 60 x COM5 1234", StartKind::Console, std::nullopt, false},  // not right before
+      {"Tessivo --wait 60 x COM5 1234", StartKind::Console, std::nullopt,
+       false},  // not right before
       {"Tessivo 60 COM5 1234", StartKind::Console, std::nullopt, false},
       {"Tessivo --wait 0 COM5 1234", StartKind::Dialog, std::nullopt, false},
       {"Tessivo --wait 3601 COM5 1234", StartKind::Dialog, std::nullopt, false},

@@ -76,12 +76,18 @@ TEST(OpenErrors, Table) {
     int error;
     PortOpenResult result;
   } cases[] = {
-      {ENOENT, PortOpenResult::NotFound},  {ENODEV, PortOpenResult::NotFound},
-      {ENXIO, PortOpenResult::NotFound},   {EACCES, PortOpenResult::Busy},
-      {EPERM, PortOpenResult::Busy},       {EBUSY, PortOpenResult::Busy},
-      {EWOULDBLOCK, PortOpenResult::Busy}, {EIO, PortOpenResult::Faulty},
-      {EISDIR, PortOpenResult::Faulty},    {ELOOP, PortOpenResult::NotFound},
-      {ENAMETOOLONG, PortOpenResult::NotFound}, {ENOTDIR, PortOpenResult::NotFound},
+      {ENOENT, PortOpenResult::NotFound},
+      {ENODEV, PortOpenResult::NotFound},
+      {ENXIO, PortOpenResult::NotFound},
+      {EACCES, PortOpenResult::Busy},
+      {EPERM, PortOpenResult::Busy},
+      {EBUSY, PortOpenResult::Busy},
+      {EWOULDBLOCK, PortOpenResult::Busy},
+      {EIO, PortOpenResult::Faulty},
+      {EISDIR, PortOpenResult::Faulty},
+      {ELOOP, PortOpenResult::NotFound},
+      {ENAMETOOLONG, PortOpenResult::NotFound},
+      {ENOTDIR, PortOpenResult::NotFound},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PosixSerialDevice::ClassifyOpenError(c.error), c.result) << c.error;
@@ -331,8 +337,7 @@ TEST_F(PtyPort, TheProcesssOwnTerminalIsNoPort) {
       const PortOpenResult result = device.Open(c.port);
       if (result == PortOpenResult::Opened) device.Configure();
       const bool wrote = device.Write("AT+CPIN=1234\r", 13) != 0;
-      const char answer[2] = {static_cast<char>('0' + static_cast<int>(result)),
-                              wrote ? 'w' : '-'};
+      const char answer[2] = {static_cast<char>('0' + static_cast<int>(result)), wrote ? 'w' : '-'};
       (void)!write(told[1], answer, 2);
       char go = 0;
       (void)!read(done[0], &go, 1);  // closing flushes what the test has not read yet
