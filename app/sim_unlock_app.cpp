@@ -17,6 +17,12 @@ bool SimUnlockApp::InitInstance() {
       platform().HideArgument(i);
     }
   }
+  const std::string problem =
+      request.kind == StartKind::UsageError ? UsageProblemLine(request, *arguments) : "";
+  // Our copy of the arguments is done with; a dialog may run for hours.
+  if (arguments) {
+    for (std::string& argument : *arguments) WipeSecret(argument);
+  }
   switch (request.kind) {
     case StartKind::Console:
       RunConsole(request);
@@ -31,15 +37,11 @@ bool SimUnlockApp::InitInstance() {
       RunDialogOrExplain();
       break;
     case StartKind::UsageError:
-      platform().WriteError(UsageText() + UsageProblemLine(request, *arguments));
+      platform().WriteError(UsageText() + problem);
       SetExitCode(kUsageErrorExitStatus);
       break;
   }
-  // Our copies of the PIN go with the run.
   WipeSecret(request.pin);
-  if (arguments) {
-    for (std::string& argument : *arguments) WipeSecret(argument);
-  }
   return false;
 }
 
