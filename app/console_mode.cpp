@@ -4,6 +4,7 @@
 #include "modem/modem_port.h"
 #include "platform/signals.h"
 #include "text/cp1252.h"
+#include "text/wipe.h"
 
 namespace tessivo {
 namespace {
@@ -52,19 +53,23 @@ ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std:
   const PortOpenResult opened = modem.Open(port);
   if (opened != PortOpenResult::Opened) return OutcomeOfFailedOpen(opened);
 
-  const std::string command = "AT+CPIN=" + pin;
-  const ReplyText answer = modem.Transact(command);
+  std::string command = "AT+CPIN=" + pin;
+  ReplyText answer = modem.Transact(command);
   platform.Sleep(kLateReplyWaitMs);
-  const ReplyText late = modem.CollectMore();
+  ReplyText late = modem.CollectMore();
   modem.Close();
 
   // The sentinels hold no word searched for, so joined with a late reply
   // they judge like an empty answer.
   const bool silent =
       answer == ReplyNothingWritten || (answer == ReplyNothingReceived && late.empty());
-  if (silent) return ConsoleOutcome::NoAnswer;
-  return IsAccepted(ToLower1252(answer + late), command) ? ConsoleOutcome::Accepted
-                                                         : ConsoleOutcome::NotAccepted;
+  std::string joined = silent ? std::string() : ToLower1252(answer + late);
+  const ConsoleOutcome outcome = silent                        ? ConsoleOutcome::NoAnswer
+                                 : IsAccepted(joined, command) ? ConsoleOutcome::Accepted
+                                                               : ConsoleOutcome::NotAccepted;
+  // The command and the modem's echo of it hold the PIN.
+  for (std::string* secret : {&command, &answer, &late, &joined}) WipeSecret(*secret);
+  return outcome;
 }
 
 }  // namespace
