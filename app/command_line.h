@@ -41,6 +41,8 @@ struct StartRequest {
   // Console only: the index in the argument vector of the argument that holds
   // the PIN, so the caller can hide it from the process list; 0 for none.
   std::size_t pinArgument = 0;
+  std::optional<unsigned> waitSeconds;
+  bool lastTry = false;
 };
 
 // Linux: the argument vector, program name first. Like the Windows line, the

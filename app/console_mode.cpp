@@ -2,6 +2,7 @@
 
 #include "modem/commands.h"
 #include "modem/modem_port.h"
+#include "modem/sim_replies.h"
 #include "platform/signals.h"
 #include "text/cp1252.h"
 
@@ -22,6 +23,8 @@ ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result) {
   }
 }
 
+}  // namespace
+
 ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin) {
   ModemPort modem(platform);
   const PortOpenResult opened = modem.Open(port);
@@ -38,11 +41,15 @@ ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std:
   const bool silent =
       answer == ReplyNothingWritten || (answer == ReplyNothingReceived && late.empty());
   if (silent) return ConsoleOutcome::NoAnswer;
-  return IsAccepted(ToLower1252(answer + late), command) ? ConsoleOutcome::Accepted
-                                                         : ConsoleOutcome::NotAccepted;
+  const std::string reply = ToLower1252(answer + late);
+  if (IsAccepted(reply, command)) return ConsoleOutcome::Accepted;
+  return SaysSimNotReady(WithoutEcho(reply, command)) ? ConsoleOutcome::SimNotReady
+                                                      : ConsoleOutcome::NotAccepted;
 }
 
-}  // namespace
+bool IsConsolePin(const std::string& pin) {
+  return pin.size() == kPinLength && IsSafePin(pin);
+}
 
 int ExitStatusFor(ConsoleOutcome outcome) {
   switch (outcome) {
@@ -60,6 +67,10 @@ int ExitStatusFor(ConsoleOutcome outcome) {
       return 6;
     case ConsoleOutcome::NoAnswer:
       return 7;
+    case ConsoleOutcome::SimNotReady:
+      return 8;
+    case ConsoleOutcome::LastTryKept:
+      return 9;
   }
   return 1;
 }
@@ -67,8 +78,7 @@ int ExitStatusFor(ConsoleOutcome outcome) {
 ConsoleOutcome RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin) {
   // The length matters for a PIN read from standard input; one from the
   // command line has passed the form test already.
-  const bool safe = pin.size() == kPinLength && IsSafePin(pin);
-  const ConsoleOutcome outcome = safe ? SubmitPin(platform, port, pin) : ConsoleOutcome::UnsafePin;
+  const ConsoleOutcome outcome = IsConsolePin(pin) ? SubmitPin(platform, port, pin) : ConsoleOutcome::UnsafePin;
   if (outcome == ConsoleOutcome::Accepted) {
     SignalSuccess(platform);
   } else {

@@ -2,6 +2,7 @@
 
 #include "app/console_mode.h"
 #include "app/usage.h"
+#include "app/wait_mode.h"
 
 namespace tessivo {
 
@@ -31,7 +32,11 @@ void SimUnlockApp::RunConsole(const StartRequest& request) {
   if (request.pinArgument != 0) platform().HideArgument(request.pinArgument);
   std::string pin = request.pin;
   if (request.pinFromInput) pin = PinFromInputLine(platform().ReadSecretLine().value_or(""));
-  SetExitCode(ExitStatusFor(RunConsoleMode(platform(), request.port, pin)));
+  const ConsoleOutcome outcome =
+      request.waitSeconds
+          ? RunWaitMode(platform(), request.port, pin, {*request.waitSeconds, request.lastTry})
+          : RunConsoleMode(platform(), request.port, pin);
+  SetExitCode(ExitStatusFor(outcome));
 }
 
 void SimUnlockApp::RunDialogOrExplain() {
