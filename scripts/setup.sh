@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   comgt
   scdoc dpkg-dev file lintian desktop-file-utils appstream man-db zip unzip python3
+  systemd
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -40,3 +40,12 @@ if(TARGET tessivo_qt)
   gtest_discover_tests(dialog_e2e_tests DISCOVERY_TIMEOUT 30 DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endif()
+
+# The unlock unit: systemd-analyze verify, and its ExecStart line with a PIN
+# file on standard input against the virtual modem. Skips (77) without
+# systemd-analyze, except with CI=true.
+add_test(NAME systemd_unlock_unit
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/systemd/unit_test.sh
+          ${PROJECT_SOURCE_DIR}/packaging/linux/systemd/tessivo-unlock@.service.in
+          $<TARGET_FILE:tessivo> $<TARGET_FILE:tessivo-modemsim>)
+set_tests_properties(systemd_unlock_unit PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)

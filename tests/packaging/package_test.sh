@@ -59,12 +59,14 @@ check "metainfo's newest release" same \
   "$(grep -o -m1 '<release version="[^"]*"' "$root/usr/share/metainfo/$id.metainfo.xml" | cut -d'"' -f2)" "$version"
 check "manual page footer" grep -q "Tessivo $version" <(zcat "$root/usr/share/man/man1/tessivo.1.gz")
 
-expected_files="usr/bin/tessivo
+expected_files="lib/systemd/system/tessivo-unlock@.service
+usr/bin/tessivo
 usr/bin/tessivo-modemsim
 usr/share/applications/$id.desktop
 usr/share/doc/tessivo/README.md
 usr/share/doc/tessivo/changelog.gz
 usr/share/doc/tessivo/copyright
+usr/share/doc/tessivo/examples/60-tessivo-unlock.rules
 usr/share/icons/hicolor/16x16/apps/$id.png
 usr/share/icons/hicolor/256x256/apps/$id.png
 usr/share/icons/hicolor/32x32/apps/$id.png
@@ -136,6 +138,15 @@ unlock() {
   grep -q 'PIN accepted: SIM unlocked' "$work/modem.log"
 }
 check "$bin/tessivo COM1 1234 unlocks $bin/tessivo-modemsim" unlock
+# Installed: the unit as systemd finds it, its manual page included;
+# unpacked: the unit with the unpacked program in its ExecStart line.
+if [[ -n $installed ]]; then
+  check "tessivo-unlock@.service: verify, and its ExecStart unlocks" "$here/tests/systemd/unit_test.sh" \
+    /lib/systemd/system/tessivo-unlock@.service - "$bin/tessivo-modemsim"
+else
+  check "tessivo-unlock@.service: verify, and its ExecStart unlocks" "$here/tests/systemd/unit_test.sh" \
+    "$root/lib/systemd/system/tessivo-unlock@.service" "$bin/tessivo" "$bin/tessivo-modemsim"
+fi
 check "$bin/tessivo --version" same "$("$bin/tessivo" --version </dev/null 2>&1)" "tessivo $version"
 check "$bin/tessivo --help points to the manual page" grep -q 'man tessivo' <<<"$("$bin/tessivo" --help </dev/null 2>&1)"
 if [[ -n $installed ]]; then
