@@ -119,15 +119,20 @@ class Modem {
   };
   static const Entry kCommands[];
 
+  // The line engine and the forms every family shares (modem.cpp).
   void RunLine(const std::string& line, bool tooLong, Time now);
   Status Execute(const AtCommand& cmd, Time now, Reply& reply);
   void Info(Reply& reply, const std::string& text) const;
   std::string FinalText(const Status& status) const;
-  // +CREG and +CGREG lines for a client that asked for them, when the
-  // registration changed from `before`.
-  std::string Unsolicited(int before) const;
+  // A fixed text for the action form, OK for the test form.
+  Status FixedText(const AtCommand& cmd, Reply& reply, const std::string& text);
+  // A setting: the test form answers `range`, the read form the current
+  // value, the set form runs `set`; the bare action form is an error.
+  Status Parameter(const AtCommand& cmd, Reply& reply, const std::string& range,
+                   const std::function<std::string()>& current,
+                   const std::function<Status()>& set);
 
-  // V.250 basics.
+  // The command line itself, V.250 (modem_line.cpp).
   Status Echo(const AtCommand& cmd, Time, Reply&);
   Status Verbose(const AtCommand& cmd, Time, Reply&);
   Status Quiet(const AtCommand& cmd, Time, Reply&);
@@ -136,44 +141,44 @@ class Modem {
   Status SRegister(const AtCommand& cmd, Time, Reply&);
   Status CircuitOptions(const AtCommand& cmd, Time, Reply&);
   Status HangUp(const AtCommand& cmd, Time, Reply&);
-  // Identification.
+  void SetEcho(bool on);
+  void SetCmee(int mode);
+  void RestoreDefaults();
+
+  // Identification (modem_identity.cpp).
   Status Manufacturer(const AtCommand& cmd, Time, Reply& reply);
   Status Model(const AtCommand& cmd, Time, Reply& reply);
   Status Revision(const AtCommand& cmd, Time, Reply& reply);
   Status SerialNumber(const AtCommand& cmd, Time, Reply& reply);
   Status Imsi(const AtCommand& cmd, Time now, Reply& reply);
   Status Capabilities(const AtCommand& cmd, Time, Reply& reply);
-  // Status of the stick and its network.
+
+  // Status of the stick and its network (modem_network.cpp).
   Status SignalQuality(const AtCommand& cmd, Time, Reply& reply);
   Status Registration(const AtCommand& cmd, Time, Reply& reply);
   Status Operator(const AtCommand& cmd, Time, Reply& reply);
   Status Functionality(const AtCommand& cmd, Time, Reply& reply);
+  // 1 (registered, home network) once the SIM is unlocked and the radio on.
+  int RegistrationState() const;
+  // +CREG and +CGREG lines for a client that asked for them, when the
+  // registration changed from `before`.
+  std::string Unsolicited(int before) const;
+
+  // Settings for a connection (modem_settings.cpp).
+  Status Cmee(const AtCommand& cmd, Time, Reply& reply);
   Status CharacterSet(const AtCommand& cmd, Time, Reply& reply);
   Status MessageFormat(const AtCommand& cmd, Time, Reply& reply);
   Status MessageService(const AtCommand& cmd, Time, Reply& reply);
   Status PdpContext(const AtCommand& cmd, Time, Reply& reply);
-  // The SIM.
-  Status Cmee(const AtCommand& cmd, Time, Reply& reply);
+
+  // The SIM and its passwords (modem_sim.cpp).
   Status Cpin(const AtCommand& cmd, Time now, Reply& reply);
   Status Clck(const AtCommand& cmd, Time now, Reply& reply);
   Status Cpwd(const AtCommand& cmd, Time now, Reply& reply);
   Status Cpinr(const AtCommand& cmd, Time, Reply& reply);
-
-  // A fixed text for the action form, OK for the test form.
-  Status FixedText(const AtCommand& cmd, Reply& reply, const std::string& text);
-  // A setting: the test form answers `range`, the read form the current
-  // value, the set form runs `set`; the bare action form is an error.
-  Status Parameter(const AtCommand& cmd, Reply& reply, const std::string& range,
-                   const std::function<std::string()>& current,
-                   const std::function<Status()>& set);
   // The error for a command that needs an unlocked, idle SIM, if any.
   std::optional<Status> NeedSim(Time now) const;
   bool Busy(Time now) const { return sim_.state() == SimState::kReady && now < busyUntil_; }
-  // 1 (registered, home network) once the SIM is unlocked and the radio on.
-  int RegistrationState() const;
-  void SetEcho(bool on);
-  void SetCmee(int mode);
-  void RestoreDefaults();
 
   ModemSettings settings_;
   SimCard sim_;

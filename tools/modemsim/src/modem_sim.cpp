@@ -1,0 +1,166 @@
+// The SIM and its passwords: PIN and PUK, the PIN request, the tries left.
+#include <string>
+
+#include "command_args.h"
+#include "modem.h"
+
+namespace tessivo::modemsim {
+
+std::optional<Modem::Status> Modem::NeedSim(Time now) const {
+  switch (sim_.state()) {
+    case SimState::kAbsent:
+      return Cme(CmeError::kSimNotInserted);
+    case SimState::kBlocked:
+      return Cme(CmeError::kSimFailure);
+    case SimState::kWaitPin:
+      return Cme(CmeError::kSimPinRequired);
+    case SimState::kWaitPuk:
+      return Cme(CmeError::kSimPukRequired);
+    case SimState::kReady:
+      break;
+  }
+  if (Busy(now)) return Cme(CmeError::kSimBusy);
+  return std::nullopt;
+}
+
+Modem::Status Modem::Cpin(const AtCommand& cmd, Time now, Reply& reply) {
+  switch (cmd.form) {
+    case AtCommand::Form::kTest:
+      return Ok();
+    case AtCommand::Form::kRead:
+      switch (sim_.state()) {
+        case SimState::kAbsent:
+          return Cme(CmeError::kSimNotInserted);
+        case SimState::kBlocked:
+          return Cme(CmeError::kSimFailure);
+        case SimState::kWaitPin:
+          Info(reply, "+CPIN: SIM PIN");
+          return Ok();
+        case SimState::kWaitPuk:
+          Info(reply, "+CPIN: SIM PUK");
+          return Ok();
+        case SimState::kReady:
+          if (Busy(now)) return Cme(CmeError::kSimBusy);
+          Info(reply, "+CPIN: READY");
+          return Ok();
+      }
+      return Error();
+    case AtCommand::Form::kSet:
+      break;
+    case AtCommand::Form::kAction:
+      return Error();
+  }
+
+  reply.password = true;
+  if (cmd.args.empty() || cmd.args.size() > 2 || cmd.args[0].empty()) return Error();
+  switch (sim_.state()) {
+    case SimState::kAbsent:
+      return Cme(CmeError::kSimNotInserted);
+    case SimState::kBlocked:
+      return Cme(CmeError::kSimFailure);
+    case SimState::kReady:
+      return Cme(CmeError::kOperationNotAllowed);
+    case SimState::kWaitPin:
+      // A new PIN only counts when unblocking with the PUK.
+      if (auto failure = sim_.EnterPin(cmd.args[0])) return Cme(*failure);
+      return Ok();
+    case SimState::kWaitPuk:
+      // A PIN alone cannot help a card that wants its PUK; it costs no try.
+      if (cmd.args.size() < 2) return Cme(CmeError::kSimPukRequired);
+      // Nor can a new PIN the card would not take.
+      if (!IsValidPin(cmd.args[1])) return Error();
+      if (auto failure = sim_.EnterPuk(cmd.args[0], cmd.args[1])) return Cme(*failure);
+      return Ok();
+  }
+  return Error();
+}
+
+Modem::Status Modem::Clck(const AtCommand& cmd, Time now, Reply& reply) {
+  if (cmd.form == AtCommand::Form::kTest) {
+    Info(reply, "+CLCK: (\"SC\",\"PN\")");
+    return Ok();
+  }
+  if (cmd.form != AtCommand::Form::kSet || cmd.args.size() < 2 || cmd.args.size() > 4) {
+    return Error();
+  }
+  const std::string& mode = cmd.args[1];
+  if (mode != "0" && mode != "1" && mode != "2") return Error();
+  bool query = mode == "2";
+  reply.password = !query;
+
+  // The SIM's PIN request, and the network lock, which this stick does not
+  // have (it takes any operator's card).
+  std::string facility = Upper(cmd.args[0]);
+  if (facility != "SC" && facility != "PN") return Cme(CmeError::kOperationNotSupported);
+  if (sim_.state() == SimState::kAbsent) return Cme(CmeError::kSimNotInserted);
+  if (sim_.state() == SimState::kBlocked) return Cme(CmeError::kSimFailure);
+  if (sim_.state() == SimState::kWaitPin && !settings_.clckBeforePin) {
+    return Cme(CmeError::kSimPinRequired);
+  }
+  if (facility == "PN") {
+    if (!query) return Cme(CmeError::kOperationNotSupported);
+    Info(reply, "+CLCK: 0");
+    return Ok();
+  }
+  if (Busy(now)) return Cme(CmeError::kSimBusy);
+  if (query) {
+    Info(reply, sim_.lockEnabled() ? "+CLCK: 1" : "+CLCK: 0");
+    return Ok();
+  }
+  if (sim_.state() == SimState::kWaitPuk) return Cme(CmeError::kSimPukRequired);
+  // No password is a wrong one, though the card is not asked and no try is
+  // used.
+  if (cmd.args.size() < 3 || cmd.args[2].empty()) return Cme(CmeError::kIncorrectPassword);
+  if (auto failure = sim_.SetLock(mode == "1", cmd.args[2])) return Cme(*failure);
+  return Ok();
+}
+
+Modem::Status Modem::Cpwd(const AtCommand& cmd, Time now, Reply& reply) {
+  if (cmd.form == AtCommand::Form::kTest) {
+    Info(reply, "+CPWD: (\"SC\",8)");
+    return Ok();
+  }
+  if (cmd.form != AtCommand::Form::kSet || cmd.args.size() != 3) return Error();
+  reply.password = true;
+  if (Upper(cmd.args[0]) != "SC") return Cme(CmeError::kOperationNotSupported);
+  if (auto refused = NeedSim(now)) return *refused;
+  // A PIN that is never asked for cannot be changed: switch the request on
+  // first.
+  if (!sim_.lockEnabled()) return Cme(CmeError::kOperationNotAllowed);
+  if (cmd.args[1].empty()) return Cme(CmeError::kIncorrectPassword);
+  if (!IsValidPin(cmd.args[2])) return Error();
+  if (auto failure = sim_.ChangePin(cmd.args[1], cmd.args[2])) return Cme(*failure);
+  return Ok();
+}
+
+Modem::Status Modem::Cpinr(const AtCommand& cmd, Time, Reply& reply) {
+  std::string filter = "*";
+  if (cmd.form == AtCommand::Form::kSet) {
+    if (cmd.args.size() != 1) return Error();
+    filter = Upper(cmd.args[0]);
+  } else if (cmd.form == AtCommand::Form::kTest) {
+    return Ok();
+  } else if (cmd.form != AtCommand::Form::kAction) {
+    return Error();
+  }
+  if (sim_.state() == SimState::kAbsent) return Cme(CmeError::kSimNotInserted);
+
+  // The selection may end in a wildcard: "SIM*" asks for both codes.
+  auto selected = [&filter](const std::string& code) {
+    if (!filter.empty() && filter.back() == '*') {
+      return code.compare(0, filter.size() - 1, filter, 0, filter.size() - 1) == 0;
+    }
+    return code == filter;
+  };
+  if (selected("SIM PIN")) {
+    Info(reply, "+CPINR: SIM PIN," + std::to_string(sim_.pinTriesLeft()) + "," +
+                    std::to_string(SimCard::kPinTries));
+  }
+  if (selected("SIM PUK")) {
+    Info(reply, "+CPINR: SIM PUK," + std::to_string(sim_.pukTriesLeft()) + "," +
+                    std::to_string(SimCard::kPukTries));
+  }
+  return Ok();
+}
+
+}  // namespace tessivo::modemsim
