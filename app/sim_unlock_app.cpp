@@ -10,6 +10,13 @@ bool SimUnlockApp::InitInstance() {
   const auto arguments = platform().Arguments();
   const StartRequest request = arguments ? DecideStartFromArguments(*arguments)
                                          : DecideStartFromCommandLine(platform().CommandLine());
+  // Whatever comes next, a PIN in the arguments leaves the process list
+  // now: a dialog opened by a mistyped line may stay for hours.
+  if (arguments && request.firstHiddenArgument != 0) {
+    for (std::size_t i = request.firstHiddenArgument; i < arguments->size(); ++i) {
+      platform().HideArgument(i);
+    }
+  }
   switch (request.kind) {
     case StartKind::Console:
       RunConsole(request);
@@ -23,13 +30,15 @@ bool SimUnlockApp::InitInstance() {
     case StartKind::Dialog:
       RunDialogOrExplain();
       break;
+    case StartKind::UsageError:
+      platform().WriteError(UsageText() + UsageProblemLine(request, *arguments));
+      SetExitCode(kUsageErrorExitStatus);
+      break;
   }
   return false;
 }
 
 void SimUnlockApp::RunConsole(const StartRequest& request) {
-  // Out of the process list before the seconds the run takes.
-  if (request.pinArgument != 0) platform().HideArgument(request.pinArgument);
   std::string pin = request.pin;
   if (request.pinFromInput) pin = PinFromInputLine(platform().ReadSecretLine().value_or(""));
   const ConsoleOutcome outcome =

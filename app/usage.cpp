@@ -24,6 +24,68 @@ const std::string& UsageText() {
   return text;
 }
 
+namespace {
+
+std::string Quoted(const std::string& argument) {
+  std::string shown = "\"";
+  for (const char c : argument) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+  return shown + "\"";
+}
+
+}  // namespace
+
+std::string UsageProblemLine(const StartRequest& request,
+                             const std::vector<std::string>& arguments) {
+  const std::size_t index = request.offendingArgument;
+  const std::string argument =
+      index < arguments.size() ? Quoted(arguments[index]) : std::string("\"\"");
+  const std::string place = "Argument " + std::to_string(index);
+  const std::string max = std::to_string(kMaxWaitSeconds);
+  std::string line;
+  switch (request.problem) {
+    case UsageProblem::UnknownOption:
+      line = "Unbekannte Option " + argument;
+      break;
+    case UsageProblem::OptionAfterPort:
+      line = "Optionen stehen vor PORT: " + argument;
+      break;
+    case UsageProblem::NotAlone:
+      line = argument + " steht nur allein";
+      break;
+    case UsageProblem::TooManyArguments:
+      line = "Zu viele Argumente (" + place + "): nur PORT und PIN";
+      break;
+    case UsageProblem::Repeated:
+      line = "Doppelt angegeben: " + argument;
+      break;
+    case UsageProblem::MissingSeconds:
+      line = "Nach \"--wait\" fehlen die Sekunden (1 bis " + max + ")";
+      break;
+    case UsageProblem::BadSeconds:
+      line = "Sekunden f\xFCr \"--wait\": 1 bis " + max + ", nicht " + argument;
+      break;
+    case UsageProblem::LastTryWithoutWait:
+      line = "\"--last-try\" nur zusammen mit \"--wait\"";
+      break;
+    case UsageProblem::PortAndPinMissing:
+      line = "PORT und PIN fehlen";
+      break;
+    case UsageProblem::PinMissing:
+      line = "PIN fehlt";
+      break;
+    case UsageProblem::NotAPort:
+      line = "Kein Port: " + argument;
+      break;
+    case UsageProblem::NotAPin:
+      line = "Keine PIN (" + place + "): vier Buchstaben oder Ziffern, oder -";
+      break;
+    case UsageProblem::None:
+      line = "Falscher Aufruf";
+      break;
+  }
+  return line + "\n";
+}
+
 std::string VersionText() {
   return std::string("tessivo ") + TESSIVO_VERSION_STRING + "\n";
 }

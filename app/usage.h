@@ -4,6 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "app/command_line.h"
 
 namespace tessivo {
 
@@ -11,6 +14,13 @@ namespace tessivo {
 // path, the PIN from standard input, the common cause of status 4 and its
 // cure, and where the exit statuses are explained.
 const std::string& UsageText();
+
+// The line after the usage text for a refused command line: what is wrong,
+// naming the argument. An option, the port and the seconds of --wait are
+// quoted (bytes outside printable ASCII as "?"); any other argument after
+// the port is named by its place only, since it may be a PIN.
+std::string UsageProblemLine(const StartRequest& request,
+                             const std::vector<std::string>& arguments);
 
 // "tessivo 1.0.0\n", the version from the build.
 std::string VersionText();

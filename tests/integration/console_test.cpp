@@ -355,6 +355,48 @@ TEST(Console, InterruptedPinReadGivesTheEchoBack) {
   }
 }
 
+// Mistyped command lines against the virtual modem: the usage text and the line naming the fault, status 2, no tone, and nothing
+// on the wire, whether or not a display could show a dialog.
+TEST(Console, RefusedCommandLinesSendNothing) {
+  const struct {
+    std::vector<std::string> args;
+    const char* lastLine;
+  } cases[] = {
+      {{"--dry-run", "COM1", "4711"}, "Unbekannte Option \"--dry-run\"\n"},
+      {{"--wiat", "60", "COM1", "4711"}, "Unbekannte Option \"--wiat\"\n"},
+      {{"COM1", "-v", "4711"}, "Unbekannte Option \"-v\"\n"},
+      {{"COM1", "4711", "-v"}, "Unbekannte Option \"-v\"\n"},
+      {{"COM1", "4711", "--wait", "60"}, "Optionen stehen vor PORT: \"--wait\"\n"},
+      {{"x", "COM1", "4711"}, "Zu viele Argumente (Argument 3): nur PORT und PIN\n"},
+      {{"COM1", "4711", "4711"}, "Zu viele Argumente (Argument 3): nur PORT und PIN\n"},
+      {{"--help", "COM1", "4711"}, "\"--help\" steht nur allein\n"},
+      {{"--version", "COM1", "4711"}, "\"--version\" steht nur allein\n"},
+      {{"--wait", "0", "COM1", "4711"},
+       "Sekunden f\xC3\xBCr \"--wait\": 1 bis 3600, nicht \"0\"\n"},
+      {{"--last-try", "COM1", "4711"}, "\"--last-try\" nur zusammen mit \"--wait\"\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    ConsoleRun run;
+    ASSERT_TRUE(run.modem().running());
+    std::vector<std::string> argv = {TESSIVO_BIN};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    auto env = run.env();
+    env["QT_QPA_PLATFORM"] = "offscreen";  // a dialog, if one opened, would keep running
+    const ProcessResult result = RunProgram(argv, env, 10000);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("Aufruf: tessivo", 0), 0u) << result.err;
+    const std::size_t end = result.err.size();
+    const std::size_t lineLength = std::string(c.lastLine).size();
+    ASSERT_GE(end, lineLength);
+    EXPECT_EQ(result.err.substr(end - lineLength), c.lastLine);
+    EXPECT_EQ(result.err.find("4711"), std::string::npos);  // the PIN is never repeated
+    EXPECT_EQ(run.modem().BytesIn(), "");
+    EXPECT_TRUE(run.Tones().empty());
+  }
+}
+
 // Starts that are not in console form, on a machine without a display that
 // answers: the usage text on stderr and status 2, never a Qt abort.
 TEST(Console, WithoutADisplayTheUsageTextAndStatusTwo) {
