@@ -78,7 +78,8 @@ int ExitStatusFor(ConsoleOutcome outcome) {
 ConsoleOutcome RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin) {
   // The length matters for a PIN read from standard input; one from the
   // command line has passed the form test already.
-  const ConsoleOutcome outcome = IsConsolePin(pin) ? SubmitPin(platform, port, pin) : ConsoleOutcome::UnsafePin;
+  const ConsoleOutcome outcome =
+      IsConsolePin(pin) ? SubmitPin(platform, port, pin) : ConsoleOutcome::UnsafePin;
   if (outcome == ConsoleOutcome::Accepted) {
     SignalSuccess(platform);
   } else {

@@ -55,8 +55,8 @@ class SerialSimLink : public SimLink {
 };
 
 struct WaitSettings {
-  unsigned seconds = 0;   // how long to wait for a definite state
-  bool lastTry = false;   // send even when only one PIN try is left
+  unsigned seconds = 0;  // how long to wait for a definite state
+  bool lastTry = false;  // send even when only one PIN try is left
 };
 
 // Why a wait ended; with the outcome it names the line for the journal.

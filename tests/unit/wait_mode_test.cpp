@@ -148,8 +148,8 @@ TEST(WaitMode, DecidesOnceOnTheFirstDefiniteState) {
       {"PIN, two tries", Always(L::WaitingForPin), 10, 2, false, O::Accepted, O::Accepted,
        WaitEnd::PinSent, 1},
       // The reply to the PIN says busy: never a second PIN, even with time left.
-      {"PIN answered busy", Always(L::WaitingForPin), 60, 3, false, O::SimNotReady,
-       O::SimNotReady, WaitEnd::PinSent, 1},
+      {"PIN answered busy", Always(L::WaitingForPin), 60, 3, false, O::SimNotReady, O::SimNotReady,
+       WaitEnd::PinSent, 1},
       {"PIN sent into silence", Always(L::WaitingForPin), 60, 3, false, O::NoAnswer, O::NoAnswer,
        WaitEnd::PinSent, 1},
       {"port late", From(2000, L::PortNotFound, L::WaitingForPin), 10, 3, false, O::Accepted,
@@ -158,8 +158,8 @@ TEST(WaitMode, DecidesOnceOnTheFirstDefiniteState) {
        O::Accepted, WaitEnd::AlreadyReady, 0},
       {"SIM busy at first", From(3000, L::NotReady, L::WaitingForPin), 10, 3, false, O::Accepted,
        O::Accepted, WaitEnd::PinSent, 1},
-      {"ModemManager lets go", From(3000, L::PortBusy, L::WaitingForPin), 10, 3, false,
-       O::Accepted, O::Accepted, WaitEnd::PinSent, 1},
+      {"ModemManager lets go", From(3000, L::PortBusy, L::WaitingForPin), 10, 3, false, O::Accepted,
+       O::Accepted, WaitEnd::PinSent, 1},
       {"absent for ever", Always(L::PortNotFound), 3, 3, false, O::Accepted, O::PortNotFound,
        WaitEnd::DeadlinePassed, 0},
       {"busy for ever", Always(L::PortBusy), 3, 3, false, O::Accepted, O::PortBusy,
@@ -242,11 +242,17 @@ TEST(SerialSimLink, ReadsTheStateFromTheModemsOwnLine) {
     bool echo;
     SimLook look;
   } cases[] = {
-      {"PIN", {{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: SIM PIN\r\n" + kOk}}, true,
+      {"PIN",
+       {{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: SIM PIN\r\n" + kOk}},
+       true,
        L::WaitingForPin},
-      {"PIN, no echo", {{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: SIM PIN\r\n" + kOk}}, false,
+      {"PIN, no echo",
+       {{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: SIM PIN\r\n" + kOk}},
+       false,
        L::WaitingForPin},
-      {"PUK", {{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: SIM PUK\r\n" + kOk}}, true,
+      {"PUK",
+       {{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: SIM PUK\r\n" + kOk}},
+       true,
        L::WaitingForPuk},
       {"ready", {{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: READY\r\n" + kOk}}, true, L::Ready},
       {"busy", {{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CME ERROR: 14\r\n"}}, true, L::NotReady},
@@ -314,10 +320,11 @@ TEST(WaitMode, WholeRunOnTheSerialWay) {
     SCOPED_TRACE(c.what);
     FakePlatform platform;
     auto& port = platform.Port("com1");
-    port.modem = Answers({{"AT\r", kOk},
-                          {"AT+CPIN?\r", "\r\n+CPIN: " + c.state + "\r\n" + kOk},
-                          {"AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN," + c.tries + ",3\r\n" + kOk},
-                          {"AT+CPIN=1234\r", c.pinAnswer}});
+    port.modem =
+        Answers({{"AT\r", kOk},
+                 {"AT+CPIN?\r", "\r\n+CPIN: " + c.state + "\r\n" + kOk},
+                 {"AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN," + c.tries + ",3\r\n" + kOk},
+                 {"AT+CPIN=1234\r", c.pinAnswer}});
     const ConsoleOutcome outcome = RunWaitMode(platform, "com1", "1234", {30, c.lastTry});
     EXPECT_EQ(ExitStatusFor(outcome), c.status);
     EXPECT_EQ(port.written, c.wire);
