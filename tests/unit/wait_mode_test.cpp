@@ -137,6 +137,7 @@ TEST(WaitMode, DecidesOnceOnTheFirstDefiniteState) {
        WaitEnd::PinSent, 1},
       {"PIN, wrong", Always(L::WaitingForPin), 10, 3, false, O::NotAccepted, O::NotAccepted,
        WaitEnd::PinSent, 1},
+      // A modem that does not tell the tries is no reason to keep the PIN.
       {"PIN, tries unknown", Always(L::WaitingForPin), 10, std::nullopt, false, O::Accepted,
        O::Accepted, WaitEnd::PinSent, 1},
       {"PIN, one try left", Always(L::WaitingForPin), 10, 1, false, O::Accepted, O::LastTryKept,
@@ -145,8 +146,6 @@ TEST(WaitMode, DecidesOnceOnTheFirstDefiniteState) {
        O::NotAccepted, WaitEnd::PinSent, 1},
       {"PIN, modem says no try", Always(L::WaitingForPin), 10, 0, false, O::Accepted,
        O::LastTryKept, WaitEnd::LastTryKept, 0},
-      {"PIN, two tries", Always(L::WaitingForPin), 10, 2, false, O::Accepted, O::Accepted,
-       WaitEnd::PinSent, 1},
       // The reply to the PIN says busy: never a second PIN, even with time left.
       {"PIN answered busy", Always(L::WaitingForPin), 60, 3, false, O::SimNotReady, O::SimNotReady,
        WaitEnd::PinSent, 1},
@@ -161,10 +160,6 @@ TEST(WaitMode, DecidesOnceOnTheFirstDefiniteState) {
       {"ModemManager lets go", From(3000, L::PortBusy, L::WaitingForPin), 10, 3, false, O::Accepted,
        O::Accepted, WaitEnd::PinSent, 1},
       {"absent for ever", Always(L::PortNotFound), 3, 3, false, O::Accepted, O::PortNotFound,
-       WaitEnd::DeadlinePassed, 0},
-      {"busy for ever", Always(L::PortBusy), 3, 3, false, O::Accepted, O::PortBusy,
-       WaitEnd::DeadlinePassed, 0},
-      {"faulty for ever", Always(L::PortFaulty), 3, 3, false, O::Accepted, O::PortFaulty,
        WaitEnd::DeadlinePassed, 0},
       {"silent for ever", Always(L::Silent), 3, 3, false, O::Accepted, O::NoAnswer,
        WaitEnd::DeadlinePassed, 0},
@@ -288,52 +283,6 @@ TEST(SerialSimLink, PortsThatDoNotOpen) {
   }
   FakePlatform platform;
   EXPECT_EQ(SerialSimLink(platform, "com9").ReadState(), L::PortNotFound);
-}
-
-// The whole --wait form on one fake modem: the wire, the line on stderr, the
-// signal and the port.
-TEST(WaitMode, WholeRunOnTheSerialWay) {
-  const std::string kOk = "\r\nOK\r\n";
-  struct Case {
-    const char* what;
-    std::string state;
-    std::string tries;
-    std::string pinAnswer;
-    bool lastTry;
-    int status;
-    const char* wire;
-    const char* report;
-  } cases[] = {
-      {"PIN accepted", "SIM PIN", "3", kOk, false, 0,
-       "AT\rAT+CPIN?\rAT+CPINR=\"SIM PIN\"\rAT+CPIN=1234\r", "PIN angenommen (Status 0)"},
-      {"PIN refused", "SIM PIN", "3", "\r\n+CME ERROR: 16\r\n", false, 1,
-       "AT\rAT+CPIN?\rAT+CPINR=\"SIM PIN\"\rAT+CPIN=1234\r", "abgelehnt"},
-      {"last try kept", "SIM PIN", "1", kOk, false, 9, "AT\rAT+CPIN?\rAT+CPINR=\"SIM PIN\"\r",
-       "nur noch ein PIN-Versuch \xFC"
-       "brig"},
-      {"last try sent", "SIM PIN", "1", kOk, true, 0,
-       "AT\rAT+CPIN?\rAT+CPINR=\"SIM PIN\"\rAT+CPIN=1234\r", "(Status 0)"},
-      {"ready", "READY", "3", kOk, false, 0, "AT\rAT+CPIN?\r", "schon freigegeben"},
-      {"PUK", "SIM PUK", "0", kOk, false, 1, "AT\rAT+CPIN?\r", "PUK"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    FakePlatform platform;
-    auto& port = platform.Port("com1");
-    port.modem =
-        Answers({{"AT\r", kOk},
-                 {"AT+CPIN?\r", "\r\n+CPIN: " + c.state + "\r\n" + kOk},
-                 {"AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN," + c.tries + ",3\r\n" + kOk},
-                 {"AT+CPIN=1234\r", c.pinAnswer}});
-    const ConsoleOutcome outcome = RunWaitMode(platform, "com1", "1234", {30, c.lastTry});
-    EXPECT_EQ(ExitStatusFor(outcome), c.status);
-    EXPECT_EQ(port.written, c.wire);
-    EXPECT_FALSE(port.isOpen);
-    EXPECT_EQ(port.log.back(), "close");
-    EXPECT_NE(platform.err.find(c.report), std::string::npos) << platform.err;
-    EXPECT_EQ(std::count(platform.err.begin(), platform.err.end(), '\n'), 1);
-    EXPECT_EQ(platform.tones.size(), c.status == 0 ? 1u : 2u);
-  }
 }
 
 }  // namespace
