@@ -102,7 +102,9 @@ TEST_P(WaitAgainstVirtualModem, StatusLineAndWire) {
   VirtualModem modem(dir / "modem", c.modem, dir / "transcript");
   ASSERT_TRUE(modem.running());
   const std::string port = dir / "port";
-  if (c.linkAfterMs == 0) ASSERT_EQ(symlink(modem.Device().c_str(), port.c_str()), 0);
+  if (c.linkAfterMs == 0) {
+    ASSERT_EQ(symlink(modem.Device().c_str(), port.c_str()), 0);
+  }
   std::thread late([&] {
     if (c.linkAfterMs == 0) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(c.linkAfterMs));
