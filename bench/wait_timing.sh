@@ -19,7 +19,10 @@ CONF
 export ALSA_CONFIG_PATH=$work/asound.conf
 
 start_modem() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null
+    wait "$sim_pid" 2>/dev/null || true
+  fi
   rm -f "$work/port" "$work/transcript"
   "$build/tessivo-modemsim" --link "$work/port" --transcript "$work/transcript" "$@" \
     >"$work/sim.out" 2>&1 &

@@ -70,8 +70,9 @@ pin_commands=$(((${#wire} - ${#without_pin}) / 8))
 if [[ -z $want_err ]]; then
   [[ ! -s $work/stderr ]] || fail "stderr not empty: $(head -c 300 "$work/stderr")"
 else
-  [[ $(wc -l <"$work/stderr") == 1 ]] && grep -qF -- "$want_err" "$work/stderr" ||
+  if [[ $(wc -l <"$work/stderr") != 1 ]] || ! grep -qF -- "$want_err" "$work/stderr"; then
     fail "stderr is not one line holding '$want_err': $(head -c 300 "$work/stderr")"
+  fi
 fi
 if [[ -n $within_ms ]] && ((elapsed >= within_ms)); then
   fail "took $elapsed ms, expected under $within_ms ms"
