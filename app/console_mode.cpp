@@ -23,9 +23,34 @@ ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result) {
   }
 }
 
+// Through the service that manages the modem: the PIN goes only to a SIM
+// that waits for it, as the serial way's modem refuses it in every other
+// state; a refusal of the caller is a refused port.
+ConsoleOutcome SubmitThroughService(ManagedModem& modem, const std::string& pin) {
+  if (modem.SimState() != ServiceSimState::PinRequired) return ConsoleOutcome::NotAccepted;
+  // The serial way's command line goes out upper-cased, letters in the PIN
+  // included; the same PIN must reach the SIM here.
+  switch (modem.SendPin(ToUpper1252(pin))) {
+    case ServiceReply::Accepted:
+      return ConsoleOutcome::Accepted;
+    case ServiceReply::Refused:
+      return ConsoleOutcome::PortBusy;
+    case ServiceReply::NoAnswer:
+      return ConsoleOutcome::NoAnswer;
+    case ServiceReply::WrongPassword:
+    case ServiceReply::WrongState:
+    case ServiceReply::Failed:
+      break;
+  }
+  return ConsoleOutcome::NotAccepted;
+}
+
 }  // namespace
 
 ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin) {
+  if (ModemService* service = platform.ManagingService()) {
+    if (auto managed = service->ModemAt(port)) return SubmitThroughService(*managed, pin);
+  }
   ModemPort modem(platform);
   const PortOpenResult opened = modem.Open(port);
   if (opened != PortOpenResult::Opened) return OutcomeOfFailedOpen(opened);

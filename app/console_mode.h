@@ -37,7 +37,9 @@ ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std:
 
 // Opens the port, sends "AT+CPIN=<pin>", collects the reply (also what comes
 // late), closes the port and gives exactly one signal: success for Accepted,
-// failure for every other outcome.
+// failure for every other outcome. Where the platform's managing service
+// (ModemManager) manages the port, the PIN goes to it instead, and only to a
+// SIM that waits for it; its answers map to the same outcomes.
 ConsoleOutcome RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin);
 
 }  // namespace tessivo

@@ -50,9 +50,17 @@ void SimUnlockApp::RunConsole(const StartRequest& request) {
 
 void SimUnlockApp::RunDialogOrExplain() {
   const auto explain = [this] { platform().WriteError(UsageText()); };
-  if (!RunDialogPath(platform(), explain)) {
-    explain();
-    SetExitCode(kNoDialogExitStatus);
+  switch (RunDialogPath(platform(), explain)) {
+    case DialogPathResult::Shown:
+      break;
+    case DialogPathResult::NoWindowSystem:
+      explain();
+      SetExitCode(kNoDialogExitStatus);
+      break;
+    case DialogPathResult::NotInstalled:
+      platform().WriteError(UsageText() + DialogMissingText());
+      SetExitCode(kNoDialogExitStatus);
+      break;
   }
 }
 

@@ -34,12 +34,19 @@ class SimUnlockApp : public CWinApp {
   void RunDialogOrExplain();
 };
 
-// The dialog path, provided by the user-interface room (ui/dialog_path.cpp);
-// the unit tests link a stand-in that finds no window system. Returns false
-// when no window system could be opened, so nothing was shown.
-// `cannotContinue` runs instead of a return when the window system fails in
-// a way the process cannot survive; the process ends right after it with
-// kNoDialogExitStatus.
-bool RunDialogPath(Platform& platform, const std::function<void()>& cannotContinue);
+// How the dialog path ended.
+enum class DialogPathResult {
+  Shown,           // the dialog ran (and was closed)
+  NoWindowSystem,  // no window system could be opened, nothing was shown
+  NotInstalled,    // the dialog lives in a program of its own that is missing
+};
+
+// The dialog path, provided by the user-interface room (ui/dialog_path.cpp),
+// or on Linux by the console program, which hands the start over to the
+// dialog program (main/linux_dialog_handover.cpp); the unit tests link a
+// stand-in that finds no window system. `cannotContinue` runs instead of a
+// return when the window system fails in a way the process cannot survive;
+// the process ends right after it with kNoDialogExitStatus.
+DialogPathResult RunDialogPath(Platform& platform, const std::function<void()>& cannotContinue);
 
 }  // namespace tessivo

@@ -84,6 +84,12 @@ std::string UsageProblemLine(const StartRequest& request,
   return line + "\n";
 }
 
+const std::string& DialogMissingText() {
+  static const std::string text =
+      "F\xFCr das Fenster fehlt das Paket tessivo-gui (sudo apt install tessivo-gui).\n";
+  return text;
+}
+
 std::string VersionText() {
   return std::string("tessivo ") + TESSIVO_VERSION_STRING + "\n";
 }

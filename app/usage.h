@@ -22,6 +22,10 @@ const std::string& UsageText();
 std::string UsageProblemLine(const StartRequest& request,
                              const std::vector<std::string>& arguments);
 
+// One line after the usage text when the dialog program is not installed:
+// the package that brings it.
+const std::string& DialogMissingText();
+
 // "tessivo 1.0.0\n", the version from the build.
 std::string VersionText();
 

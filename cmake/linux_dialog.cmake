@@ -1,7 +1,9 @@
-# Linux: the dialog on Qt 6 Widgets, linked into `tessivo`. Qt is started
-# only on the dialog path, so console mode runs without a display.
+# Linux: the dialog on Qt 6 Widgets, in a program of its own, tessivo-dialog.
+# It is the whole application again (the same start decisions, so the
+# desktop entry can start it directly), with the Qt dialog path; `tessivo`
+# becomes it when a start asks for the dialog. Qt is started only on the
+# dialog path, so its console form runs without a display too.
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
-include(${CMAKE_CURRENT_LIST_DIR}/dialog_core.cmake)
 
 # Icon group 128 has no Windows resources to live in here: its bytes are
 # compiled in.
@@ -24,8 +26,8 @@ add_library(tessivo_qt STATIC
 target_link_libraries(tessivo_qt PUBLIC tessivo_dialog Qt6::Widgets PRIVATE PkgConfig::XCB)
 target_compile_definitions(tessivo_qt PRIVATE TESSIVO_APP_ID="${TESSIVO_APP_ID}")
 
-target_sources(tessivo PRIVATE ui/dialog_path.cpp)
-target_link_libraries(tessivo PRIVATE tessivo_qt)
+add_executable(tessivo-dialog main/linux_main.cpp ui/dialog_path.cpp)
+target_link_libraries(tessivo-dialog PRIVATE tessivo_qt tessivo_modemmanager tessivo_platform tessivo_core)
 
 if(BUILD_TESTING)
   add_subdirectory(${PROJECT_SOURCE_DIR}/tests/ui ${CMAKE_BINARY_DIR}/tests/ui)

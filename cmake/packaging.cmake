@@ -51,7 +51,7 @@ else()
   find_program(TESSIVO_GZIP gzip REQUIRED)
   set(TESSIVO_PACKAGE_DATA)
   if(TESSIVO_SCDOC)
-    foreach(page tessivo.1 tessivo-modemsim.1)
+    foreach(page tessivo.1 tessivo-modemsim.1 tessivo-dialog.1)
       configure_file(${TESSIVO_PACKAGING}/linux/${page}.scd ${TESSIVO_PACKAGE_OUT}/${page}.scd @ONLY)
       add_custom_command(
         OUTPUT ${TESSIVO_PACKAGE_OUT}/${page}.gz
@@ -63,6 +63,10 @@ else()
     endforeach()
     install(FILES ${TESSIVO_PACKAGE_OUT}/tessivo.1.gz ${TESSIVO_PACKAGE_OUT}/tessivo-modemsim.1.gz
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    if(TARGET tessivo-dialog)
+      install(FILES ${TESSIVO_PACKAGE_OUT}/tessivo-dialog.1.gz
+              DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT gui)
+    endif()
   else()
     message(WARNING "scdoc not found: the manual pages are neither built nor installed "
                     "(scripts/setup.sh installs it)")
@@ -76,19 +80,11 @@ else()
   list(APPEND TESSIVO_PACKAGE_DATA ${TESSIVO_PACKAGE_OUT}/changelog.gz)
   add_custom_target(tessivo_package_data ALL DEPENDS ${TESSIVO_PACKAGE_DATA})
 
+  # Two packages: tessivo, the console program for every machine, display or
+  # not; tessivo-gui, the dialog with what the desktop needs to find it.
+  # Install rules without a COMPONENT land in the core package
+  # (CMAKE_INSTALL_DEFAULT_COMPONENT_NAME, set at the top).
   install(TARGETS tessivo tessivo-modemsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.metainfo.xml
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-  foreach(size 16 32 48 256)
-    install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tessivo-${size}.png
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
-            RENAME ${TESSIVO_APP_ID}.png)
-  endforeach()
-  install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tessivo.svg
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
-          RENAME ${TESSIVO_APP_ID}.svg)
   # Debian's place for the licence is the copyright file; README.md goes
   # beside it, the changelog as the package's own.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TESSIVO_PACKAGING}/linux/copyright
@@ -119,23 +115,62 @@ else()
   install(FILES ${TESSIVO_PACKAGING}/linux/systemd/60-tessivo-unlock.rules
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessivo/examples)
 
+  set(CPACK_COMPONENTS_ALL core)
+  if(TARGET tessivo-dialog)
+    install(TARGETS tessivo-dialog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT gui)
+    install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT gui)
+    install(FILES ${TESSIVO_PACKAGING}/linux/${TESSIVO_APP_ID}.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT gui)
+    foreach(size 16 32 48 256)
+      install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tessivo-${size}.png
+              DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+              RENAME ${TESSIVO_APP_ID}.png COMPONENT gui)
+    endforeach()
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tessivo.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+            RENAME ${TESSIVO_APP_ID}.svg COMPONENT gui)
+    # Every Debian package carries its own copyright file.
+    install(FILES ${TESSIVO_PACKAGING}/linux/copyright ${TESSIVO_PACKAGE_OUT}/changelog.gz
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessivo-gui COMPONENT gui)
+    list(APPEND CPACK_COMPONENTS_ALL gui)
+  endif()
+
   set(CPACK_GENERATOR DEB)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION comm)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "Tessivo speaks AT commands to a UMTS/GPRS USB modem (a surf stick) on a
-serial port: it shows the state of the SIM card, submits the PIN and switches
-the PIN request on or off, in one small German dialog.
+  # Each package has its own summary line, so the common one stays unset.
+  unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
+  set(CPACK_DEBIAN_CORE_PACKAGE_NAME tessivo)
+  set(CPACK_DEBIAN_CORE_DESCRIPTION
+      "unlock the SIM card of a UMTS/GPRS modem
+Tessivo speaks AT commands to a UMTS/GPRS USB modem (a surf stick) on a
+serial port and submits the PIN of its SIM card.
 .
 Started as tessivo COM1 1234 (or with a device path such as
 /dev/ttyUSB2) it runs silently: the speaker tells the outcome and the exit
 status tells scripts what happened, so a boot script can unlock the modem.
+This package needs no display and no GUI libraries, for routers and
+single-board computers; the dialog is in tessivo-gui.
 .
 The virtual modem tessivo-modemsim is included, so Tessivo can be tried
 without hardware.")
+  set(CPACK_DEBIAN_GUI_PACKAGE_NAME tessivo-gui)
+  set(CPACK_DEBIAN_GUI_PACKAGE_SECTION comm)
+  # The dialog program is the console program's other half: same version.
+  set(CPACK_DEBIAN_GUI_PACKAGE_DEPENDS "tessivo (= ${PROJECT_VERSION})")
+  set(CPACK_DEBIAN_GUI_DESCRIPTION
+      "unlock the SIM card of a UMTS/GPRS modem - dialog
+Tessivo speaks AT commands to a UMTS/GPRS USB modem (a surf stick) on a
+serial port: it shows the state of the SIM card, submits the PIN and switches
+the PIN request on or off, in one small German dialog.
+.
+This package holds the dialog (Qt 6), its desktop entry and icons; tessivo
+opens it when started without the console form's arguments.")
 endif()
 
 include(CPack)

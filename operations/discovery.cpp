@@ -21,7 +21,13 @@ constexpr int kLastPort = 20;
 // lines on COM1 must not beat a modem on COM3, nor count for more than an
 // empty port before them; a modem too slow to answer in time is still found
 // when nothing better is there.
+//
+// Where a service manages a modem, its port holds the modem for certain and
+// wins before any port is opened.
 std::string SimUnlockDialog::FindModemPort() {
+  if (ModemService* service = platform().ManagingService()) {
+    if (auto managed = service->ManagedPortName()) return *managed;
+  }
   ModemPort modem(platform());
   std::string firstWithoutError;
   for (int n = kFirstPort; n <= kLastPort; ++n) {

@@ -28,6 +28,35 @@ bool PinIsUsable(const std::string& pin) {
   return pin.size() == 4 && IsSafePin(pin);
 }
 
+// The service's answer, judged as the serial way judges the modem's reply
+// to the same command. A caller the service refused is told what a port
+// held by another program tells, and nothing counts as sent.
+std::optional<CommandOutcome> RunThroughService(SimUnlockDialog& dialog, ManagedModem& modem,
+                                                const PasswordCommand& what) {
+  // The serial way's PIN reaches the SIM upper-cased; so it does here.
+  const ServiceReply reply = what.throughService(modem, ToUpper1252(dialog.pin));
+  ShowProgress(dialog, 3);
+  ShowProgress(dialog, 4);
+  switch (reply) {
+    case ServiceReply::Accepted:
+      ShowOutcome(dialog, what.acceptedText, false);
+      if (what.onAccepted) what.onAccepted(dialog);
+      return CommandOutcome::Accepted;
+    case ServiceReply::WrongPassword:
+      ShowOutcome(dialog, texts::kWrongPin, true);
+      return CommandOutcome::WrongPin;
+    case ServiceReply::Refused:
+      ShowOutcome(dialog, texts::kPortBusy, true);
+      return std::nullopt;
+    case ServiceReply::WrongState:
+    case ServiceReply::NoAnswer:
+    case ServiceReply::Failed:
+      break;
+  }
+  ShowOutcome(dialog, texts::kUnexpectedReply, true);
+  return CommandOutcome::Unexpected;
+}
+
 }  // namespace
 
 std::optional<CommandOutcome> RunPasswordCommand(SimUnlockDialog& dialog,
@@ -48,6 +77,7 @@ std::optional<CommandOutcome> RunPasswordCommand(SimUnlockDialog& dialog,
     dialog.ProbeModem(true);  // tells the user why nothing was sent
     return std::nullopt;
   }
+  if (auto managed = ManagedModemAtPort(dialog)) return RunThroughService(dialog, *managed, what);
   if (modem.Open(dialog.portName) != PortOpenResult::Opened) {
     dialog.ProbeModem(true);
     return std::nullopt;

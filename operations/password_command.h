@@ -5,11 +5,13 @@
 // of the reply. Each operation fills in what differs.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "operations/reply_classification.h"
+#include "platform/modem_service.h"
 #include "ui/sim_unlock_dialog.h"
 
 namespace tessivo {
@@ -21,7 +23,13 @@ struct PasswordCommand {
   const char* acceptedText;
   // What else an accepted command changes, while the port is still open.
   void (*onAccepted)(SimUnlockDialog& dialog);
+  // The same command where a service manages the modem.
+  ServiceReply (*throughService)(ManagedModem& modem, const std::string& pin);
 };
+
+// The modem a service manages behind the dialog's port, or nothing: then
+// the operations open the port themselves.
+std::unique_ptr<ManagedModem> ManagedModemAtPort(SimUnlockDialog& dialog);
 
 // Runs the frame; returns the outcome, or nothing when the command was never
 // sent (PIN refused, SIM in another state, port not to be opened: the status

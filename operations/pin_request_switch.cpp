@@ -24,6 +24,14 @@ void NowWillEnable(SimUnlockDialog& dialog) {
   dialog.SwitchMode = kSwitchWillEnable;
 }
 
+ServiceReply SwitchOnThroughService(ManagedModem& modem, const std::string& pin) {
+  return modem.SwitchPinRequest(pin, true);
+}
+
+ServiceReply SwitchOffThroughService(ManagedModem& modem, const std::string& pin) {
+  return modem.SwitchPinRequest(pin, false);
+}
+
 }  // namespace
 
 // SwitchMode 0 (nothing) never reaches here in practice: the button is
@@ -41,7 +49,8 @@ void SimUnlockDialog::EnablePinRequest() {
                              EnableLockCommand,
                              kLockLateReplyWaitMs,
                              texts::kLockSwitchedOn,
-                             NowWillDisable});
+                             NowWillDisable,
+                             SwitchOnThroughService});
 }
 
 void SimUnlockDialog::DisablePinRequest() {
@@ -49,7 +58,8 @@ void SimUnlockDialog::DisablePinRequest() {
                              DisableLockCommand,
                              kLockLateReplyWaitMs,
                              texts::kLockSwitchedOff,
-                             NowWillEnable});
+                             NowWillEnable,
+                             SwitchOffThroughService});
 }
 
 }  // namespace tessivo

@@ -11,12 +11,17 @@ namespace {
 
 constexpr unsigned kPinLateReplyWaitMs = 500;
 
+ServiceReply SendThroughService(ManagedModem& modem, const std::string& pin) {
+  return modem.SendPin(pin);
+}
+
 }  // namespace
 
 void SimUnlockDialog::SendPin() {
   const auto outcome = RunPasswordCommand(
       *this,
-      {{ProbeResult::PinRequired}, PinCommand, kPinLateReplyWaitMs, texts::kPinAccepted, nullptr});
+      {{ProbeResult::PinRequired}, PinCommand, kPinLateReplyWaitMs, texts::kPinAccepted, nullptr,
+       SendThroughService});
   // No signal when nothing was sent: the status area explains that case.
   if (!outcome) return;
   if (*outcome == CommandOutcome::Accepted) {

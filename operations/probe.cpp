@@ -1,6 +1,7 @@
 // The modem state probe, and the "Modem testen" button that runs it.
 #include "modem/commands.h"
 #include "modem/modem_port.h"
+#include "operations/password_command.h"
 #include "operations/reply_classification.h"
 #include "operations/status_texts.h"
 #include "text/cp1252.h"
@@ -38,6 +39,24 @@ ProbeReport ReportFor(ProbeResult result) {
   return {texts::kNoModem, true};
 }
 
+// The service's report, read as the serial way reads the modem's answers
+// for a SIM in the same state.
+ProbeResult FromService(ServiceSimState state) {
+  switch (state) {
+    case ServiceSimState::PinRequired:
+      return ProbeResult::PinRequired;
+    case ServiceSimState::PukRequired:
+      return ProbeResult::PukRequired;
+    case ServiceSimState::Unlocked:
+      return ProbeResult::Unlocked;
+    case ServiceSimState::PinRequestOff:
+      return ProbeResult::PinRequestOff;
+    case ServiceSimState::NoSim:
+      break;
+  }
+  return ProbeResult::NoModem;
+}
+
 ProbeResult AskTheSim(ModemPort& modem) {
   modem.Transact(kResetCommand);  // only brings the modem to its defaults
   const ProbeResult lock = ClassifyLockQueryReply(ToLower1252(modem.Transact(kLockQueryCommand)));
@@ -70,14 +89,23 @@ void SetSwitchButton(SimUnlockDialog& dialog, ProbeResult result) {
 
 }  // namespace
 
+std::unique_ptr<ManagedModem> ManagedModemAtPort(SimUnlockDialog& dialog) {
+  ModemService* service = dialog.platform().ManagingService();
+  return service ? service->ModemAt(dialog.portName) : nullptr;
+}
+
 ProbeResult SimUnlockDialog::ProbeModem(bool report) {
   if (report) FetchFields();
 
   ModemPort modem(platform());
-  const PortOpenResult opened = modem.Open(portName);
-  const ProbeResult result = opened == PortOpenResult::Opened
-                                 ? AskTheSim(modem)
-                                 : static_cast<ProbeResult>(static_cast<int>(opened));
+  ProbeResult result;
+  if (auto managed = ManagedModemAtPort(*this)) {
+    result = FromService(managed->SimState());
+  } else {
+    const PortOpenResult opened = modem.Open(portName);
+    result = opened == PortOpenResult::Opened ? AskTheSim(modem)
+                                              : static_cast<ProbeResult>(static_cast<int>(opened));
+  }
   if (report) {
     const ProbeReport shown = ReportFor(result);
     statusText = shown.text;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/modem_service.h"
 #include "platform/serial_device.h"
 
 namespace tessivo {
@@ -60,6 +61,11 @@ class Platform {
   // terminal's encoding. Nothing where there is no terminal.
   virtual void WriteOutput(const std::string& text) = 0;
   virtual void WriteError(const std::string& text) = 0;
+
+  // The service that manages modems on this system, where there can be one
+  // (ModemManager on Linux); nothing where the ports are always the
+  // program's own.
+  virtual ModemService* ManagingService() { return nullptr; }
 };
 
 // The platform of the machine the program runs on; defined once per platform.

@@ -13,8 +13,9 @@ if [ "${1:-}" = --console ]; then console=1; shift; fi
 pin=${1:-1234}
 "$here/scripts/setup.sh"
 cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-# Only the two programs this runs; the tests are scripts/test.sh's business.
-cmake --build "$here/build" -j"$(nproc)" --target tessivo tessivo-modemsim >/dev/null
+# Only the programs this runs (tessivo becomes tessivo-dialog for the
+# dialog); the tests are scripts/test.sh's business.
+cmake --build "$here/build" -j"$(nproc)" --target tessivo tessivo-dialog tessivo-modemsim >/dev/null
 
 ports=$(mktemp -d)
 "$here/build/tessivo-modemsim" --link "$ports/com1" --pin 1234 >"$ports/modem.log" 2>&1 &

@@ -13,9 +13,18 @@ target_compile_definitions(tessivo_process_support PUBLIC
   TESSIVO_BIN="$<TARGET_FILE:tessivo>")
 target_link_libraries(tessivo_process_support PUBLIC GTest::gtest GTest::gtest_main)
 
+# What ModemManager's answers mean, and the ports' kernel names.
+add_executable(modemmanager_unit_tests unit/modemmanager_mapping_test.cpp)
+target_link_libraries(modemmanager_unit_tests PRIVATE tessivo_modemmanager tessivo_process_support)
+gtest_discover_tests(modemmanager_unit_tests DISCOVERY_TIMEOUT 30)
+
 add_executable(console_integration_tests integration/console_test.cpp)
 target_link_libraries(console_integration_tests PRIVATE tessivo_process_support)
 add_dependencies(console_integration_tests tessivo tessivo-modemsim)
+# The dialog starts go through tessivo-dialog beside tessivo.
+if(TARGET tessivo-dialog)
+  add_dependencies(console_integration_tests tessivo-dialog)
+endif()
 gtest_discover_tests(console_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
 
 # --wait against the virtual modem: one test a row, a few seconds each.
@@ -55,3 +64,18 @@ add_test(NAME systemd_unlock_unit
           ${PROJECT_SOURCE_DIR}/packaging/linux/systemd/tessivo-unlock@.service.in
           $<TARGET_FILE:tessivo> $<TARGET_FILE:tessivo-modemsim>)
 set_tests_properties(systemd_unlock_unit PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
+
+# Against the real ModemManager, which manages virtual modems in a private
+# mount namespace on a private system bus (needs root; see the script). One
+# daemon for every case, so the whole set is one test here.
+if(TARGET tessivo_qt)
+  add_executable(modemmanager_tests modemmanager/modemmanager_test.cpp)
+  target_link_libraries(modemmanager_tests PRIVATE
+    tessivo_qt tessivo_modemmanager tessivo_platform tessivo_process_support Qt6::Test)
+  add_dependencies(modemmanager_tests tessivo tessivo-modemsim)
+  add_test(NAME modemmanager_tests
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/modemmanager/with_modemmanager.sh
+            $<TARGET_FILE:modemmanager_tests> $<TARGET_FILE:tessivo-modemsim>)
+  set_tests_properties(modemmanager_tests PROPERTIES
+    SKIP_RETURN_CODE 77 TIMEOUT 300 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endif()

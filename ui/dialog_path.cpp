@@ -8,18 +8,18 @@
 
 namespace tessivo {
 
-bool RunDialogPath(Platform& platform, const std::function<void()>& cannotContinue) {
+DialogPathResult RunDialogPath(Platform& platform, const std::function<void()>& cannotContinue) {
   // The window system comes to life only here, so console mode never needs
   // a display.
   const auto windows = OpenHostWindowSystem([&cannotContinue] {
     cannotContinue();
     std::_Exit(kNoDialogExitStatus);
   });
-  if (!windows) return false;
+  if (!windows) return DialogPathResult::NoWindowSystem;
   windows->Enable3dControls();
   SimUnlockDialog dialog(platform, *windows);
   dialog.DoModal();  // how the run ended changes nothing
-  return true;
+  return DialogPathResult::Shown;
 }
 
 }  // namespace tessivo

@@ -23,13 +23,18 @@ class PosixPlatform : public Platform {
   std::optional<std::string> ReadSecretLine() override;
   void WriteOutput(const std::string& text) override;
   void WriteError(const std::string& text) override;
+  ModemService* ManagingService() override { return service_; }
 
   // main's arguments; argv must stay valid for the life of the program.
   void SetArguments(int argc, char** argv);
+  // The service asked before a port is opened (ModemManager); none by
+  // default, so a program that sets none talks AT on every port.
+  void SetManagingService(ModemService* service) { service_ = service; }
 
  private:
   std::vector<std::string> arguments_;
   std::vector<char*> argv_;
+  ModemService* service_ = nullptr;
 };
 
 }  // namespace tessivo

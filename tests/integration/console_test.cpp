@@ -500,5 +500,79 @@ TEST(Console, WithADisplayTheDialogOpens) {
   EXPECT_EQ(x11.err.find("Aufruf"), std::string::npos) << x11.err;
 }
 
+// tessivo keeps the start decisions and hands a dialog start to
+// tessivo-dialog beside it: the same process (its parent is still this test)
+// with the same arguments, whose exit status is the start's. Here a copy of
+// tessivo sits in a folder with a stand-in that notes what it was given, or
+// with none.
+TEST(Console, DialogStartsBecomeTheDialogProgram) {
+  enum class StandIn { Missing, Runs, NotExecutable };
+  const std::string kHint = "F\xC3\xBCr das Fenster fehlt das Paket tessivo-gui";
+  const struct {
+    const char* what;
+    StandIn standIn;
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    int exitCode;
+    bool handedOver;  // the stand-in ran, with these arguments
+    bool hint;        // usage text and the package line on stderr
+  } cases[] = {
+      {"no arguments", StandIn::Runs, {}, {}, 5, true, false},
+      {"five-digit PIN", StandIn::Runs, {"COM1", "12345"}, {}, 5, true, false},
+      {"an argument with spaces", StandIn::Runs, {"COM1", "12 4 6"}, {}, 5, true, false},
+      {"console form stays here", StandIn::Runs, {"COM1", "1234"}, {}, 3, false, false},
+      {"--version stays here", StandIn::Runs, {"--version"}, {}, 0, false, false},
+      {"--help stays here", StandIn::Runs, {"--help"}, {}, 0, false, false},
+      {"missing, a display answers", StandIn::Missing, {}, {{"QT_QPA_PLATFORM", "offscreen"}}, 2,
+       false, true},
+      {"missing, no display", StandIn::Missing, {"COM1"}, {}, 2, false, true},
+      {"not executable", StandIn::NotExecutable, {}, {{"QT_QPA_PLATFORM", "offscreen"}}, 2, false,
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string program = dir / "tessivo";
+    {
+      std::ifstream from(TESSIVO_BIN, std::ios::binary);
+      std::ofstream to(program, std::ios::binary);
+      to << from.rdbuf();
+    }
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    const std::string noted = dir / "noted";
+    if (c.standIn != StandIn::Missing) {
+      std::ofstream(dir / "tessivo-dialog")
+          << "#!/bin/sh\nprintf '%s\\n' \"$PPID\" \"$@\" > '" << noted << "'\nexit 5\n";
+      chmod((dir / "tessivo-dialog").c_str(), c.standIn == StandIn::Runs ? 0755 : 0644);
+    }
+    TempDir ports;
+    std::map<std::string, std::string> env = c.env;
+    env["TESSIVO_PORT_DIR"] = ports.path();
+    ProgramIo io;
+    io.unset = {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "QT_QPA_PLATFORM"};
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const ProcessResult result = RunProgram(argv, env, io, 10000);
+
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+    std::ifstream in(noted);
+    const std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (c.handedOver) {
+      std::string expected = std::to_string(getpid()) + "\n";
+      for (const auto& arg : c.args) expected += arg + "\n";
+      EXPECT_EQ(seen, expected);
+    } else {
+      EXPECT_EQ(seen, "");
+    }
+    if (c.hint) {
+      EXPECT_EQ(result.err.rfind("Aufruf: tessivo PORT PIN", 0), 0u) << result.err;
+      EXPECT_NE(result.err.find(kHint), std::string::npos) << result.err;
+      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 9);
+    } else {
+      EXPECT_EQ(result.err.find(kHint), std::string::npos) << result.err;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tessivo::testing

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Checks the packages in dist/ as a user gets them: the .deb's contents and
+# Checks the packages in dist/ as a user gets them: the .debs' contents and
 # metadata with the tools Debian checks them with, the installed programs
-# unlocking the virtual modem, and the zip's Tessivo.exe under Wine.
-# In CI (CI=true, root, a throw-away machine) the .deb is installed for real
-# with apt-get, so its dependencies are resolved, and removed afterwards;
-# elsewhere it is unpacked into a temporary folder.
+# unlocking the virtual modem, the arm64 program under qemu, and the zip's
+# Tessivo.exe under Wine.
+# In CI (CI=true, root, a throw-away machine) the .debs are installed for
+# real with apt-get, the core package alone first, so their dependencies are
+# resolved, and removed afterwards; elsewhere they are unpacked into a
+# temporary folder, the core package first.
 #   tests/packaging/package_test.sh        (after scripts/package.sh)
 set -uo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 dist=$here/dist
 version=$(sed -n 's/^project(Tessivo VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
 deb=$dist/tessivo_${version}_amd64.deb
+gui_deb=$dist/tessivo-gui_${version}_amd64.deb
+arm_deb=$dist/tessivo_${version}_arm64.deb
 zip=$dist/Tessivo-${version}-win64.zip
 id=test.tessivo.Tessivo
 
@@ -19,7 +23,7 @@ sim_pid=
 installed=
 cleanup() {
   if [[ -n $sim_pid ]]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
-  [[ -n $installed ]] && apt-get purge -y tessivo >/dev/null 2>&1
+  [[ -n $installed ]] && apt-get purge -y tessivo-gui tessivo >/dev/null 2>&1
   [[ -s $work/wine/prefix ]] && "$here/tests/win32/wine_prefix.sh" cleanup "$work/wine" >/dev/null 2>&1
   rm -rf "$work"
 }
@@ -46,54 +50,101 @@ no_output() { # passes when the command succeeds and prints nothing
 }
 same() { [[ $1 == "$2" ]] || { echo "'$1' is not '$2'"; return 1; }; }
 
-[[ -f $deb && -f $zip ]] || { echo "no packages of $version in dist/: run scripts/package.sh" >&2; exit 1; }
+for package in "$deb" "$gui_deb" "$arm_deb" "$zip"; do
+  [[ -f $package ]] || { echo "no $(basename "$package") in dist/: run scripts/package.sh" >&2; exit 1; }
+done
+# The core package alone first, as on a machine without a display; the GUI
+# package goes beside it further down.
 root=$work/root
+gui_root=$work/gui
+arm_root=$work/arm64
 dpkg-deb -x "$deb" "$root"
+dpkg-deb -x "$gui_deb" "$gui_root"
+dpkg-deb -x "$arm_deb" "$arm_root"
 
-echo "== $(basename "$deb")"
+echo "== $(basename "$deb"), $(basename "$gui_deb"), $(basename "$arm_deb")"
 check "icons drawn from the current maps" python3 "$here/resources/make_icon.py" --check
 # Every place that names the version takes the one from CMake.
-check "package version" same "$(dpkg-deb -f "$deb" Version)" "$version"
+for package in "$deb" "$gui_deb" "$arm_deb"; do
+  check "$(basename "$package"): package version" same "$(dpkg-deb -f "$package" Version)" "$version"
+done
 check "changelog's newest entry" same "$(dpkg-parsechangelog -l "$here/packaging/linux/changelog" -S Version)" "$version"
 check "metainfo's newest release" same \
-  "$(grep -o -m1 '<release version="[^"]*"' "$root/usr/share/metainfo/$id.metainfo.xml" | cut -d'"' -f2)" "$version"
+  "$(grep -o -m1 '<release version="[^"]*"' "$gui_root/usr/share/metainfo/$id.metainfo.xml" | cut -d'"' -f2)" "$version"
 check "manual page footer" grep -q "Tessivo $version" <(zcat "$root/usr/share/man/man1/tessivo.1.gz")
 
-expected_files="lib/systemd/system/tessivo-unlock@.service
+# What goes where: the console program and what a headless box needs in
+# tessivo, for both architectures; the dialog and the desktop's files in
+# tessivo-gui.
+core_files="lib/systemd/system/tessivo-unlock@.service
 usr/bin/tessivo
 usr/bin/tessivo-modemsim
-usr/share/applications/$id.desktop
 usr/share/doc/tessivo/README.md
 usr/share/doc/tessivo/changelog.gz
 usr/share/doc/tessivo/copyright
 usr/share/doc/tessivo/examples/60-tessivo-unlock.rules
+usr/share/man/man1/tessivo-modemsim.1.gz
+usr/share/man/man1/tessivo.1.gz"
+gui_files="usr/bin/tessivo-dialog
+usr/share/applications/$id.desktop
+usr/share/doc/tessivo-gui/changelog.gz
+usr/share/doc/tessivo-gui/copyright
 usr/share/icons/hicolor/16x16/apps/$id.png
 usr/share/icons/hicolor/256x256/apps/$id.png
 usr/share/icons/hicolor/32x32/apps/$id.png
 usr/share/icons/hicolor/48x48/apps/$id.png
 usr/share/icons/hicolor/scalable/apps/$id.svg
-usr/share/man/man1/tessivo-modemsim.1.gz
-usr/share/man/man1/tessivo.1.gz
+usr/share/man/man1/tessivo-dialog.1.gz
 usr/share/metainfo/$id.metainfo.xml"
-check "files in the package" same "$(cd "$root" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)" "$expected_files"
+files_in() { (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort); }
+check "files in tessivo (amd64)" same "$(files_in "$root")" "$core_files"
+check "files in tessivo (arm64)" same "$(files_in "$arm_root")" "$core_files"
+check "files in tessivo-gui" same "$(files_in "$gui_root")" "$gui_files"
 icon_sizes() {
   local size
   for size in 16 32 48 256; do
-    file "$root/usr/share/icons/hicolor/${size}x$size/apps/$id.png" | grep -q "PNG image data, $size x $size" ||
-      { echo "${size}x$size holds: $(file -b "$root/usr/share/icons/hicolor/${size}x$size/apps/$id.png")"; return 1; }
+    file "$gui_root/usr/share/icons/hicolor/${size}x$size/apps/$id.png" | grep -q "PNG image data, $size x $size" ||
+      { echo "${size}x$size holds: $(file -b "$gui_root/usr/share/icons/hicolor/${size}x$size/apps/$id.png")"; return 1; }
   done
 }
 check "icon sizes match their folders" icon_sizes
-check "dependencies computed" grep -q 'libqt6widgets6' <<<"$(dpkg-deb -f "$deb" Depends)"
-check "desktop-file-validate" no_output desktop-file-validate "$root/usr/share/applications/$id.desktop"
-check "appstreamcli validate" appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
+
+# The core package must install on a box without a display: nothing of Qt,
+# X or OpenGL among its dependencies, and none among its program's libraries.
+headless_depends() { # headless_depends DEB ARCH
+  local depends
+  depends=$(dpkg-deb -f "$1" Depends)
+  same "$(dpkg-deb -f "$1" Architecture)" "$2" || return 1
+  grep -q 'libc6' <<<"$depends" || { echo "not computed: '$depends'"; return 1; }
+  ! tr ',' '\n' <<<"$depends" | sed 's/^ *//' | grep -E '^(libqt6|libx|libgl|libegl)'
+}
+check "tessivo (amd64) depends on no Qt, X or GL library" headless_depends "$deb" amd64
+check "tessivo (arm64) depends on no Qt, X or GL library" headless_depends "$arm_deb" arm64
+gui_depends() {
+  local depends
+  depends=$(dpkg-deb -f "$gui_deb" Depends)
+  if ! grep -qF "tessivo (= $version)" <<<"$depends" || ! grep -q 'libqt6widgets6' <<<"$depends"; then
+    echo "$depends"
+    return 1
+  fi
+}
+check "tessivo-gui depends on tessivo (= $version) and Qt" gui_depends
+no_gui_libraries() { # no_gui_libraries LISTING: ldd's or readelf's list of libraries
+  ! grep -iE 'libqt|libx11|libxcb|libgl|libegl|libwayland' <<<"$1"
+}
+check "tessivo (arm64) needs no Qt, X or GL library" no_gui_libraries \
+  "$(readelf -d "$arm_root/usr/bin/tessivo" | grep NEEDED)"
+check "desktop entry starts tessivo-dialog" grep -qx 'Exec=tessivo-dialog' "$gui_root/usr/share/applications/$id.desktop"
+check "desktop-file-validate" no_output desktop-file-validate "$gui_root/usr/share/applications/$id.desktop"
+check "appstreamcli validate" appstreamcli validate --no-net "$gui_root/usr/share/metainfo/$id.metainfo.xml"
 man_warnings() { # groff's warnings, on stderr, are the failure
   local warnings
   warnings=$(MANWIDTH=80 man --warnings=all -l "$1" 2>&1 >/dev/null)
   [[ -z $warnings ]] || { echo "$warnings"; return 1; }
 }
-for page in tessivo tessivo-modemsim; do
-  check "man $page, warnings as errors" man_warnings "$root/usr/share/man/man1/$page.1.gz"
+for page in "$root"/usr/share/man/man1/tessivo.1.gz "$root"/usr/share/man/man1/tessivo-modemsim.1.gz \
+  "$gui_root"/usr/share/man/man1/tessivo-dialog.1.gz; do
+  check "man $(basename "$page" .1.gz), warnings as errors" man_warnings "$page"
 done
 # A new option of the virtual modem must be documented in its manual page.
 undocumented_options() {
@@ -108,36 +159,45 @@ undocumented_options() {
 }
 check "every option of tessivo-modemsim --help in its page" undocumented_options
 lintian_errors() {
-  lintian --fail-on error "$deb" 2>&1 |
+  lintian --fail-on error "$1" 2>&1 |
     grep -v 'running with root privileges'
   return "${PIPESTATUS[0]}"
 }
-check "lintian: no errors" lintian_errors
-lintian --display-info "$deb" 2>/dev/null | sed 's/^/      lintian: /'
+for package in "$deb" "$gui_deb" "$arm_deb"; do
+  check "lintian $(basename "$package"): no errors" lintian_errors "$package"
+  lintian --display-info "$package" 2>/dev/null | sed 's/^/      lintian: /'
+done
 
-# The installed programs, as a user runs them.
+# The installed programs, as a user runs them: the core package alone, then
+# the GUI package beside it.
 if [[ ${CI:-} == true && $(id -u) -eq 0 ]]; then
   bin=/usr/bin
   installed=1
-  check "apt-get install ./$(basename "$deb")" env DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb"
+  check "apt-get install ./$(basename "$deb") alone" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "$deb"
 else
   bin=$root/usr/bin
 fi
+# unlock PIN STATUS PROGRAM...: the console form against the virtual modem
+# $sim (PIN 1234) ends with STATUS and put AT+CPIN=PIN on the wire; PROGRAM
+# may begin with a runner (qemu for arm64).
+sim=$bin/tessivo-modemsim
 unlock() {
-  local ports=$work/ports status=0
-  mkdir -p "$ports"
-  "$bin/tessivo-modemsim" --link "$ports/com1" --pin 1234 </dev/null >"$work/modem.log" 2>&1 &
+  local pin=$1 expected=$2 ports=$work/ports status=0
+  shift 2
+  rm -rf "$ports" && mkdir -p "$ports"
+  "$sim" --link "$ports/com1" --pin 1234 --transcript "$work/wire" \
+    </dev/null >"$work/modem.log" 2>&1 &
   sim_pid=$!
   for _ in $(seq 200); do [[ -e $ports/com1 ]] && break; sleep 0.05; done
-  env -u DISPLAY -u WAYLAND_DISPLAY TESSIVO_PORT_DIR="$ports" "$bin/tessivo" COM1 1234 </dev/null || status=$?
+  env -u DISPLAY -u WAYLAND_DISPLAY TESSIVO_PORT_DIR="$ports" "$@" COM1 "$pin" </dev/null || status=$?
   kill "$sim_pid"
   wait "$sim_pid" 2>/dev/null
   sim_pid=
   cat "$work/modem.log"
-  [[ $status -eq 0 ]] || { echo "exit status $status"; return 1; }
-  grep -q 'PIN accepted: SIM unlocked' "$work/modem.log"
+  [[ $status -eq $expected ]] || { echo "exit status $status, not $expected"; return 1; }
+  grep -qF "AT+CPIN=$pin" "$work/wire" || { echo "AT+CPIN=$pin not on the wire"; return 1; }
 }
-check "$bin/tessivo COM1 1234 unlocks $bin/tessivo-modemsim" unlock
+check "$bin/tessivo COM1 1234 unlocks $bin/tessivo-modemsim" unlock 1234 0 "$bin/tessivo"
 # Installed: the unit as systemd finds it, its manual page included;
 # unpacked: the unit with the unpacked program in its ExecStart line.
 if [[ -n $installed ]]; then
@@ -149,10 +209,56 @@ else
 fi
 check "$bin/tessivo --version" same "$("$bin/tessivo" --version </dev/null 2>&1)" "tessivo $version"
 check "$bin/tessivo --help points to the manual page" grep -q 'man tessivo' <<<"$("$bin/tessivo" --help </dev/null 2>&1)"
+check "ldd $bin/tessivo lists no Qt, X or GL library" no_gui_libraries "$(ldd "$bin/tessivo" 2>&1)"
+# A dialog start where a display answers (the offscreen platform needs
+# none): without tessivo-gui the usage text, the package to install, and 2;
+# with it the dialog, still open when the time is up.
+dialog_start() { # dialog_start STATUS
+  local status=0 ports=$work/dialog-ports
+  mkdir -p "$ports"
+  env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen TESSIVO_PORT_DIR="$ports" \
+    timeout 4 "$bin/tessivo" </dev/null >"$work/dialog.out" 2>"$work/dialog.err" || status=$?
+  cat "$work/dialog.out" "$work/dialog.err"
+  [[ $status -eq $1 ]] || { echo "exit status $status, not $1"; return 1; }
+  [[ ! -s $work/dialog.out ]] || return 1
+  if [[ $1 -eq 2 ]]; then
+    head -1 "$work/dialog.err" | grep -q '^Aufruf: tessivo PORT PIN' &&
+      tail -1 "$work/dialog.err" | grep -q 'Paket tessivo-gui (sudo apt install tessivo-gui)'
+  else
+    [[ ! -s $work/dialog.err ]]
+  fi
+}
+check "dialog start without tessivo-gui: usage, package hint, 2" dialog_start 2
 if [[ -n $installed ]]; then
-  check "apt-get purge tessivo" env DEBIAN_FRONTEND=noninteractive apt-get purge -y tessivo
+  check "apt-get install ./$(basename "$gui_deb") beside it" \
+    env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "$gui_deb"
+else
+  dpkg-deb -x "$gui_deb" "$root"
+fi
+check "dialog start with tessivo-gui: the dialog opens" dialog_start 124
+if [[ -n $installed ]]; then
+  check "apt-get purge tessivo-gui tessivo" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 purge -y tessivo-gui tessivo
   installed=
-  check "nothing left in /usr/bin" test ! -e /usr/bin/tessivo -a ! -e /usr/bin/tessivo-modemsim
+  check "nothing left in /usr/bin" \
+    test ! -e /usr/bin/tessivo -a ! -e /usr/bin/tessivo-modemsim -a ! -e /usr/bin/tessivo-dialog
+fi
+
+# The arm64 program under qemu's user emulation (no binfmt needed) against
+# the amd64 virtual modem on a real pseudo-terminal. Its libraries come from
+# the cross toolchain and the arm64 multiarch packages (scripts/setup.sh).
+# (The unpacked amd64 virtual modem: the installed one may be purged by now.)
+qemu=$(command -v qemu-aarch64-static || true)
+sim=$root/usr/bin/tessivo-modemsim
+if [[ -n $qemu ]]; then
+  arm=("$qemu" -L /usr/aarch64-linux-gnu "$arm_root/usr/bin/tessivo")
+  check "arm64 tessivo --version under qemu" same "$("${arm[@]}" --version </dev/null 2>&1)" "tessivo $version"
+  check "arm64 tessivo COM1 1234 under qemu: 0" unlock 1234 0 "${arm[@]}"
+  check "arm64 tessivo COM1 9999 under qemu: 1" unlock 9999 1 "${arm[@]}"
+elif [[ ${CI:-} == true ]]; then
+  no_qemu() { echo "qemu-aarch64-static missing (scripts/setup.sh installs qemu-user-static)"; return 1; }
+  check "arm64 tessivo under qemu" no_qemu
+else
+  echo "skip  arm64 tessivo under qemu: no qemu-aarch64-static (scripts/setup.sh installs it)"
 fi
 
 echo "== $(basename "$zip")"

@@ -40,8 +40,47 @@ struct FakePort {
   std::vector<std::pair<long, char>> input;
 };
 
+// A service that manages the modems behind some ports, with scripted
+// answers, and a record of what it was asked.
+class FakeModemService : public ModemService {
+ public:
+  struct Modem {
+    ServiceSimState state = ServiceSimState::PinRequired;
+    ServiceReply reply = ServiceReply::Accepted;
+    std::vector<std::string> calls;  // "pin 1234", "switch 1234 off"
+  };
+  std::map<std::string, Modem> modems;  // by the port name the user typed
+  std::optional<std::string> portName;  // what discovery gets
+
+  std::unique_ptr<ManagedModem> ModemAt(const std::string& port) override {
+    auto found = modems.find(port);
+    if (found == modems.end()) return nullptr;
+    return std::make_unique<Managed>(found->second);
+  }
+  std::optional<std::string> ManagedPortName() override { return portName; }
+
+ private:
+  class Managed : public ManagedModem {
+   public:
+    explicit Managed(Modem& modem) : modem_(modem) {}
+    ServiceSimState SimState() override { return modem_.state; }
+    ServiceReply SendPin(const std::string& pin) override {
+      modem_.calls.push_back("pin " + pin);
+      return modem_.reply;
+    }
+    ServiceReply SwitchPinRequest(const std::string& pin, bool on) override {
+      modem_.calls.push_back("switch " + pin + (on ? " on" : " off"));
+      return modem_.reply;
+    }
+
+   private:
+    Modem& modem_;
+  };
+};
+
 class FakePlatform : public Platform {
  public:
+  ModemService* service = nullptr;  // none: every port is the program's
   long now = 0;  // virtual milliseconds
   std::map<std::string, FakePort> ports;
   std::vector<Tone> tones;
@@ -84,6 +123,7 @@ class FakePlatform : public Platform {
   }
   void WriteOutput(const std::string& text) override { out += text; }
   void WriteError(const std::string& text) override { err += text; }
+  ModemService* ManagingService() override { return service; }
 };
 
 }  // namespace tessivo::testing

@@ -7,6 +7,10 @@
 #include "tests/support/fake_platform.h"
 
 namespace tessivo {
+
+// What the unit tests' dialog path answers (app/no_dialog.cpp).
+DialogPathResult& StandInDialogPathResult();
+
 namespace {
 
 using testing::FakePlatform;
@@ -78,6 +82,61 @@ TEST(ConsoleMode, OutcomeAndSignal) {
     EXPECT_EQ(platform.tones, c.outcome == O::Accepted ? kSuccess : kFailure);
     EXPECT_FALSE(platform.Port("com1").isOpen);
   }
+}
+
+// Where a service manages the modem, the PIN goes to it and the port stays
+// shut; the outcomes are those the serial way gives for the same SIM.
+struct ServiceCase {
+  const char* what;
+  ServiceSimState state;
+  ServiceReply reply;
+  ConsoleOutcome outcome;
+  bool pinSent;
+};
+
+const ServiceCase kServiceCases[] = {
+    {"accepted", ServiceSimState::PinRequired, ServiceReply::Accepted, O::Accepted, true},
+    {"wrong PIN", ServiceSimState::PinRequired, ServiceReply::WrongPassword, O::NotAccepted, true},
+    {"caller refused", ServiceSimState::PinRequired, ServiceReply::Refused, O::PortBusy, true},
+    {"no answer", ServiceSimState::PinRequired, ServiceReply::NoAnswer, O::NoAnswer, true},
+    {"SIM changed meanwhile", ServiceSimState::PinRequired, ServiceReply::WrongState,
+     O::NotAccepted, true},
+    {"other failure", ServiceSimState::PinRequired, ServiceReply::Failed, O::NotAccepted, true},
+    {"waits for the PUK", ServiceSimState::PukRequired, ServiceReply::Accepted, O::NotAccepted,
+     false},
+    {"already unlocked", ServiceSimState::Unlocked, ServiceReply::Accepted, O::NotAccepted, false},
+    {"PIN request off", ServiceSimState::PinRequestOff, ServiceReply::Accepted, O::NotAccepted,
+     false},
+    {"no SIM", ServiceSimState::NoSim, ServiceReply::Accepted, O::NotAccepted, false},
+};
+
+TEST(ConsoleMode, ThroughAManagingService) {
+  for (const auto& c : kServiceCases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    testing::FakeModemService service;
+    service.modems["com1"] = {c.state, c.reply, {}};
+    platform.service = &service;
+    EXPECT_EQ(RunConsoleMode(platform, "com1", "12ab"), c.outcome);
+    EXPECT_EQ(platform.tones, c.outcome == O::Accepted ? kSuccess : kFailure);
+    // Upper-cased, as the serial way's command line sends it.
+    EXPECT_EQ(service.modems["com1"].calls,
+              c.pinSent ? std::vector<std::string>{"pin 12AB"} : std::vector<std::string>{});
+    EXPECT_EQ(platform.Port("com1").opens, 0);
+  }
+}
+
+TEST(ConsoleMode, ServiceNeitherAskedForAnUnsafePinNorForAnotherPort) {
+  FakePlatform platform;
+  testing::FakeModemService service;
+  service.modems["com2"] = {};
+  platform.service = &service;
+  EXPECT_EQ(RunConsoleMode(platform, "com2", "12;4"), O::UnsafePin);
+  EXPECT_TRUE(service.modems["com2"].calls.empty());
+  // A port the service does not manage is opened as ever.
+  platform.Port("com1").modem = Modem("\r\nOK\r\n");
+  EXPECT_EQ(RunConsoleMode(platform, "com1", "1234"), O::Accepted);
+  EXPECT_EQ(platform.Port("com1").opens, 1);
 }
 
 TEST(ConsoleMode, SendsThePinCommandAndClosesBeforeTheSignal) {
@@ -239,6 +298,36 @@ TEST(SimUnlockApp, RefusedCommandLines) {
     EXPECT_TRUE(platform.Port("com1").log.empty());
     EXPECT_EQ(platform.hiddenArguments, c.hidden);
   }
+}
+
+// What a dialog start ends with, for each way the dialog path can end: the
+// program that shows the dialog decides the status itself; without a window
+// system the usage text; without the dialog program the usage text and the
+// package that brings it.
+TEST(SimUnlockApp, DialogStartEndsAsTheDialogPath) {
+  const struct {
+    const char* what;
+    DialogPathResult result;
+    int exitCode;
+    std::string err;
+  } cases[] = {
+      {"shown", DialogPathResult::Shown, 0, ""},
+      {"no window system", DialogPathResult::NoWindowSystem, 2, UsageText()},
+      {"dialog program missing", DialogPathResult::NotInstalled, 2,
+       UsageText() + "F\xFCr das Fenster fehlt das Paket tessivo-gui (sudo apt install tessivo-gui).\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    StandInDialogPathResult() = c.result;
+    FakePlatform platform;
+    platform.arguments = std::vector<std::string>{"tessivo", "COM1", "12345"};
+    SimUnlockApp app(platform);
+    EXPECT_EQ(app.Run(), c.exitCode);
+    EXPECT_EQ(platform.out, "");
+    EXPECT_EQ(platform.err, c.err);
+    EXPECT_TRUE(platform.tones.empty());
+  }
+  StandInDialogPathResult() = DialogPathResult::NoWindowSystem;
 }
 
 }  // namespace

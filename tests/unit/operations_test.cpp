@@ -564,3 +564,143 @@ TEST(Discovery, Table) {
 
 }  // namespace
 }  // namespace tessivo
+
+// ------------------------------------ where a service manages the modem
+
+namespace tessivo {
+namespace {
+
+using testing::FakeModemService;
+
+struct ServiceProbeCase {
+  ServiceSimState state;
+  const char* text;
+  bool isError;
+  const char* caption;
+  bool switchEnabled;
+};
+
+// The rows the serial way's probe gives for a SIM in the same state.
+const ServiceProbeCase kServiceProbeCases[] = {
+    {ServiceSimState::PinRequired, texts::kPinRequired, false, texts::kSwitchOff, true},
+    {ServiceSimState::PukRequired, texts::kPukRequired, true, texts::kSwitchUnavailable, false},
+    {ServiceSimState::Unlocked, texts::kUnlocked, false, texts::kSwitchOff, true},
+    {ServiceSimState::PinRequestOff, texts::kPinRequestOff, true, texts::kSwitchOn, true},
+    {ServiceSimState::NoSim, texts::kNoModem, true, texts::kSwitchUnavailable, false},
+};
+
+TEST(ThroughAService, ProbeReportsTheStateWithoutOpeningThePort) {
+  for (const auto& c : kServiceProbeCases) {
+    SCOPED_TRACE(c.text);
+    FakePlatform platform;
+    FakeDialogHost host;
+    FakeModemService service;
+    service.portName = "COM7";
+    service.modems["COM7"] = {c.state, ServiceReply::Accepted, {}};
+    platform.service = &service;
+    SimUnlockDialog dialog(platform, host);
+    host.Open(dialog);
+    EXPECT_EQ(host.Text(IDC_PORT), "COM7");  // discovery: the service's port at once
+    host.Click(IDC_TEST_MODEM);
+    EXPECT_EQ(host.Text(IDC_STATUS), c.text);
+    EXPECT_EQ(dialog.statusIsError, c.isError);
+    EXPECT_EQ(host.Text(IDC_SWITCH), c.caption);
+    EXPECT_EQ(host.Enabled(IDC_SWITCH), c.switchEnabled);
+    EXPECT_TRUE(platform.ports.empty() || platform.Port("COM7").opens == 0);
+    EXPECT_TRUE(platform.tones.empty());
+  }
+}
+
+struct ServicePinCase {
+  ServiceReply reply;
+  const char* text;
+  bool isError;
+  std::vector<Tone> tones;
+};
+
+const ServicePinCase kServicePinCases[] = {
+    {ServiceReply::Accepted, texts::kPinAccepted, false, kSuccess},
+    {ServiceReply::WrongPassword, texts::kWrongPin, true, kFailure},
+    // A caller the service refuses is told what a held port tells: nothing
+    // went to the SIM, so no tone either.
+    {ServiceReply::Refused, texts::kPortBusy, true, {}},
+    {ServiceReply::WrongState, texts::kUnexpectedReply, true, kFailure},
+    {ServiceReply::NoAnswer, texts::kUnexpectedReply, true, kFailure},
+    {ServiceReply::Failed, texts::kUnexpectedReply, true, kFailure},
+};
+
+TEST(ThroughAService, SendPin) {
+  for (const auto& c : kServicePinCases) {
+    SCOPED_TRACE(c.text);
+    FakePlatform platform;
+    FakeDialogHost host;
+    FakeModemService service;
+    service.portName = "COM7";
+    service.modems["COM7"] = {ServiceSimState::PinRequired, c.reply, {}};
+    platform.service = &service;
+    SimUnlockDialog dialog(platform, host);
+    host.Open(dialog);
+    host.Type(IDC_PIN, "12ab");
+    host.PressEnter();
+    EXPECT_EQ(host.Text(IDC_STATUS), c.text);
+    EXPECT_EQ(dialog.statusIsError, c.isError);
+    EXPECT_EQ(platform.tones, c.tones);
+    EXPECT_EQ(service.modems["COM7"].calls, std::vector<std::string>{"pin 12AB"});
+  }
+}
+
+TEST(ThroughAService, PinRulesAndTheSimsStateComeFirst) {
+  FakePlatform platform;
+  FakeDialogHost host;
+  FakeModemService service;
+  service.portName = "COM7";
+  service.modems["COM7"] = {ServiceSimState::PukRequired, ServiceReply::Accepted, {}};
+  platform.service = &service;
+  SimUnlockDialog dialog(platform, host);
+  host.Open(dialog);
+  host.Type(IDC_PIN, "1;34");
+  host.PressEnter();
+  EXPECT_EQ(host.Text(IDC_STATUS), texts::kPinNotFourCharacters);
+  host.Control(IDC_PIN).text.clear();
+  host.Type(IDC_PIN, "1234");
+  host.PressEnter();
+  EXPECT_EQ(host.Text(IDC_STATUS), texts::kPukRequired);
+  EXPECT_TRUE(service.modems["COM7"].calls.empty());
+  EXPECT_TRUE(platform.tones.empty());
+}
+
+TEST(ThroughAService, SwitchOffAndOnAgain) {
+  FakePlatform platform;
+  FakeDialogHost host;
+  FakeModemService service;
+  service.portName = "COM7";
+  service.modems["COM7"] = {ServiceSimState::Unlocked, ServiceReply::Accepted, {}};
+  platform.service = &service;
+  SimUnlockDialog dialog(platform, host);
+  host.Open(dialog);
+  host.Type(IDC_PIN, "1234");
+  host.Click(IDC_SWITCH);
+  EXPECT_EQ(host.Text(IDC_STATUS), texts::kLockSwitchedOff);
+  EXPECT_EQ(host.Text(IDC_SWITCH), texts::kSwitchOn);
+  service.modems["COM7"].state = ServiceSimState::PinRequestOff;
+  host.Click(IDC_SWITCH);
+  EXPECT_EQ(host.Text(IDC_STATUS), texts::kLockSwitchedOn);
+  EXPECT_EQ(host.Text(IDC_SWITCH), texts::kSwitchOff);
+  EXPECT_EQ(service.modems["COM7"].calls,
+            (std::vector<std::string>{"switch 1234 off", "switch 1234 on"}));
+  EXPECT_TRUE(platform.tones.empty());
+}
+
+TEST(ThroughAService, DiscoveryScansAsEverWhenTheServiceNamesNoPort) {
+  FakePlatform platform;
+  FakeDialogHost host;
+  FakeSim sim;
+  FakeModemService service;
+  platform.service = &service;
+  platform.Port("COM2").modem = [&sim](const std::string& line) { return sim.Answer(line); };
+  SimUnlockDialog dialog(platform, host);
+  EXPECT_EQ(dialog.FindModemPort(), "COM2");
+}
+
+}  // namespace
+}  // namespace tessivo

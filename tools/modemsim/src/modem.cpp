@@ -47,6 +47,7 @@ const Modem::Entry Modem::kCommands[] = {
     {"+CLCK", &Modem::Clck},
     {"+CPWD", &Modem::Cpwd},
     {"+CPINR", &Modem::Cpinr},
+    {"+CSIM", &Modem::Csim},
 };
 
 Modem::Modem(const ModemSettings& settings)

@@ -184,6 +184,7 @@ class Modem {
   Status Clck(const AtCommand& cmd, Time now, Reply& reply);
   Status Cpwd(const AtCommand& cmd, Time now, Reply& reply);
   Status Cpinr(const AtCommand& cmd, Time, Reply& reply);
+  Status Csim(const AtCommand& cmd, Time, Reply& reply);
   // The error for a command that needs an unlocked, idle SIM, if any.
   std::optional<Status> NeedSim(Time now) const;
   bool Busy(Time now) const { return sim_.state() == SimState::kReady && now < busyUntil_; }

@@ -169,4 +169,35 @@ Modem::Status Modem::Cpinr(const AtCommand& cmd, Time now, Reply& reply) {
   return Ok();
 }
 
+// Generic SIM access, as far as managers use it to read the tries left:
+// VERIFY (00 20) and UNBLOCK (00 2C) without data ask the card how many
+// tries the PIN (P2 01) or the PUK are worth, answered with status word 63Cx
+// (x tries). The card has no second PIN (P2 81): 6A88, "not found". Any other
+// command is one the card does not know: 6D00.
+Modem::Status Modem::Csim(const AtCommand& cmd, Time, Reply& reply) {
+  if (cmd.form == AtCommand::Form::kTest) return Ok();
+  if (cmd.form != AtCommand::Form::kSet || cmd.args.size() != 2) return Error();
+  const std::string apdu = Upper(cmd.args[1]);
+  if (cmd.args[0] != std::to_string(apdu.size()) || apdu.empty() || apdu.size() % 2 != 0 ||
+      apdu.find_first_not_of("0123456789ABCDEF") != std::string::npos) {
+    return Error();
+  }
+  if (sim_.state() == SimState::kAbsent) return Cme(CmeError::kSimNotInserted);
+  if (sim_.state() == SimState::kBlocked) return Cme(CmeError::kSimFailure);
+  auto tries = [](int n) {
+    const char* hex = "0123456789ABCDEF";
+    return std::string("63C") + hex[n & 0xF];
+  };
+  std::string status = "6D00";
+  if (apdu == "0020000100") {
+    status = tries(sim_.pinTriesLeft());
+  } else if (apdu == "002C000100") {
+    status = tries(sim_.pukTriesLeft());
+  } else if (apdu == "0020008100" || apdu == "002C008100") {
+    status = "6A88";
+  }
+  Info(reply, "+CSIM: 4,\"" + status + "\"");
+  return Ok();
+}
+
 }  // namespace tessivo::modemsim

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -156,6 +157,10 @@ class Clients {
       return false;
     }
     slave_.reset(fd);
+    // A real port loses exclusive mode with its last close; a pty keeps it
+    // for as long as its master lives, and would look held by the client
+    // that left (ModemManager sets it on every port it probes).
+    ioctl(fd, TIOCNXCL);
     // What the last client did not read must not greet the next one.
     tcflush(fd, TCIFLUSH);
     state_ = State::kIdle;

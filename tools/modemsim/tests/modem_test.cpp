@@ -90,6 +90,23 @@ const Conversation kConversations[] = {
       {"AT+CPINR=\"SIM*\"\r", "\r\n+CPINR: SIM PIN,3,3\r\n\r\n+CPINR: SIM PUK,10,10\r\n\r\nOK\r\n"},
       {"AT+CLCK=\"SC\",0,\"1234\"\r", "\r\n+CME ERROR: 16\r\n"},
       {"AT+CLCK=\"SC\",0,\"4321\"\r", "\r\nOK\r\n"}}},
+    // What ModemManager asks to learn the tries left: VERIFY and UNBLOCK
+    // without data, for the PIN, the PUK and the second PIN the card lacks.
+    {"TriesLeftThroughGenericSimAccess",
+     With([](ModemSettings& s) { s.echo = false, s.cmee = 1; }),
+     {{"AT+CSIM=10,\"0020000100\"\r", "\r\n+CSIM: 4,\"63C3\"\r\n\r\nOK\r\n"},
+      {"AT+CPIN=1111\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CSIM=10,\"0020000100\"\r", "\r\n+CSIM: 4,\"63C2\"\r\n\r\nOK\r\n"},
+      {"AT+CSIM=10,\"002c000100\"\r", "\r\n+CSIM: 4,\"63CA\"\r\n\r\nOK\r\n"},
+      {"AT+CSIM=10,\"0020008100\"\r", "\r\n+CSIM: 4,\"6A88\"\r\n\r\nOK\r\n"},
+      {"AT+CSIM=10,\"00B0000000\"\r", "\r\n+CSIM: 4,\"6D00\"\r\n\r\nOK\r\n"},
+      // The length must be the command's, in hex digits.
+      {"AT+CSIM=8,\"0020000100\"\r", "\r\nERROR\r\n"},
+      {"AT+CSIM=3,\"002\"\r", "\r\nERROR\r\n"},
+      {"AT+CSIM=10,\"00200001XY\"\r", "\r\nERROR\r\n"},
+      {"AT+CPIN=1111\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CPIN=1111\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CSIM=10,\"0020000100\"\r", "\r\n+CSIM: 4,\"63C0\"\r\n\r\nOK\r\n"}}},
     {"LockQueryAndSwitch",
      With([](ModemSettings& s) { s.echo = false, s.cmee = 1; }),
      {{"AT+CLCK=\"sc\",2\r", "\r\n+CLCK: 1\r\n\r\nOK\r\n"},
@@ -264,6 +281,10 @@ const CommandCase kCommandCases[] = {
     {kPin, 2, "AT+CIMI\r", "\r\n+CME ERROR: SIM PIN required\r\n"},
     {kPuk, 1, "AT+CIMI\r", "\r\n+CME ERROR: 12\r\n"},
     {kNoSim, 2, "AT+CIMI\r", "\r\n+CME ERROR: SIM not inserted\r\n"},
+    // Generic SIM access needs a card that answers.
+    {kNoSim, 1, "AT+CSIM=10,\"0020000100\"\r", "\r\n+CME ERROR: 10\r\n"},
+    {kPuk, 1, "AT+CSIM=10,\"002C000100\"\r", "\r\n+CSIM: 4,\"63CA\"\r\n\r\nOK\r\n"},
+    {kReady, 0, "AT+CSIM=?\r", "\r\nOK\r\n"},
     // V.250 commands every modem has.
     {kPin, 0, "AT&C1&D2\r", "\r\nOK\r\n"},
     {kPin, 0, "ATH\r", "\r\nOK\r\n"},

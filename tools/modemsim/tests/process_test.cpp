@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -68,6 +69,32 @@ TEST(ProcessTest, AnswersForAClientThatLeftNeverReachTheNextOne) {
   // first; a fresh ^RSSI may follow the reply.
   std::string reply = port.Read(50ms);
   EXPECT_EQ(reply.rfind("\r\n+CPIN: READY\r\n\r\nOK\r\n", 0), 0u) << reply;
+}
+
+// A real port forgets exclusive mode with its last close; the pty must too,
+// or the client that set it (ModemManager's probe does) keeps everyone else
+// out after it left.
+TEST(ClientsTest, ExclusiveModeEndsWithTheLastClient) {
+  SimProcess sim({});
+  ASSERT_NE(sim.ReadLine(), "");
+  {
+    const int fd = open(sim.link().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ioctl(fd, TIOCEXCL), 0);
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    ASSERT_EQ(exclusive, 1);
+    close(fd);
+  }
+  // The sim takes the device back as soon as it sees the close.
+  std::this_thread::sleep_for(300ms);
+  Port port(sim.link());
+  ASSERT_TRUE(port.ok());
+  int exclusive = -1;
+  ASSERT_EQ(ioctl(port.fd(), TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  port.Send("AT\r");
+  EXPECT_EQ(port.Read(), "AT\r\r\nOK\r\n");
 }
 
 // Clients as they come and go: every open starts clean, and every client

@@ -116,6 +116,7 @@ class Port {
   Port& operator=(const Port&) = delete;
 
   bool ok() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
   void Send(const std::string& s) { ASSERT_EQ(write(fd_, s.data(), s.size()), ssize_t(s.size())); }
   void Close() {
     if (fd_ >= 0) close(fd_);

@@ -1,0 +1,284 @@
+#include "modemmanager/modem_manager_service.h"
+
+#include <systemd/sd-bus.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "modemmanager/mm_mapping.h"
+#include "platform/posix/port_names.h"
+
+namespace tessivo {
+namespace {
+
+constexpr const char* kService = "org.freedesktop.ModemManager1";
+constexpr const char* kRoot = "/org/freedesktop/ModemManager1";
+constexpr const char* kModemInterface = "org.freedesktop.ModemManager1.Modem";
+constexpr const char* k3gppInterface = "org.freedesktop.ModemManager1.Modem.Modem3gpp";
+constexpr const char* kSimInterface = "org.freedesktop.ModemManager1.Sim";
+// ModemManager's own time-outs for a SIM command are shorter; this only ends
+// a wait for a daemon that hangs.
+constexpr uint64_t kCallTimeoutUs = 60ull * 1000 * 1000;
+// How long a modem ModemManager is still setting up may take to tell the
+// state of its SIM.
+constexpr int kSettleTries = 25;
+constexpr auto kSettlePause = std::chrono::milliseconds(200);
+
+// One connection to the system bus; closed with the object.
+class Bus {
+ public:
+  Bus() {
+    if (sd_bus_open_system(&bus_) < 0) bus_ = nullptr;
+  }
+  ~Bus() { sd_bus_flush_close_unref(bus_); }
+  Bus(const Bus&) = delete;
+  Bus& operator=(const Bus&) = delete;
+
+  explicit operator bool() const { return bus_ != nullptr; }
+  sd_bus* get() const { return bus_; }
+
+  // Whether ModemManager runs: asked of the bus itself, so a stopped
+  // service is not started by the question.
+  bool ServiceRuns() {
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    int owned = 0;
+    const int r = sd_bus_call_method(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                     "org.freedesktop.DBus", "NameHasOwner", &error, &reply, "s",
+                                     kService);
+    if (r >= 0 && sd_bus_message_read(reply, "b", &owned) < 0) owned = 0;
+    sd_bus_message_unref(reply);
+    sd_bus_error_free(&error);
+    return r >= 0 && owned;
+  }
+
+ private:
+  sd_bus* bus_ = nullptr;
+};
+
+// A method call on ModemManager that never starts it, with the error's name
+// kept for the caller.
+struct CallResult {
+  sd_bus_message* reply = nullptr;
+  std::string errorName;
+  int r = 0;
+  ~CallResult() { sd_bus_message_unref(reply); }
+};
+
+template <typename... Args>
+void Call(Bus& bus, const std::string& path, const char* interface, const char* method,
+          CallResult& result, const char* types, Args... args) {
+  sd_bus_message* call = nullptr;
+  result.r = sd_bus_message_new_method_call(bus.get(), &call, kService, path.c_str(), interface,
+                                            method);
+  if (result.r >= 0) result.r = sd_bus_message_set_auto_start(call, 0);
+  if (result.r >= 0 && types) result.r = sd_bus_message_append(call, types, args...);
+  if (result.r >= 0) {
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    result.r = sd_bus_call(bus.get(), call, kCallTimeoutUs, &error, &result.reply);
+    if (result.r < 0 && error.name) result.errorName = error.name;
+    sd_bus_error_free(&error);
+  }
+  sd_bus_message_unref(call);
+}
+
+// Reads one property value (the variant) into the modem where it is one
+// Tessivo needs, and skips it otherwise.
+int ReadProperty(sd_bus_message* m, const std::string& interface, const char* name,
+                 mm::ModemProperties& modem) {
+  const std::string property = name;
+  auto enter = [m](const char* contents) {
+    return sd_bus_message_enter_container(m, SD_BUS_TYPE_VARIANT, contents);
+  };
+  int r = 0;
+  if (interface == kModemInterface && property == "Ports") {
+    if ((r = enter("a(su)")) < 0) return r;
+    if ((r = sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "(su)")) < 0) return r;
+    const char* port = nullptr;
+    uint32_t type = 0;
+    while ((r = sd_bus_message_read(m, "(su)", &port, &type)) > 0) modem.ports.emplace_back(port, type);
+    if (r < 0 || (r = sd_bus_message_exit_container(m)) < 0) return r;
+    return sd_bus_message_exit_container(m);
+  }
+  const char* text = nullptr;
+  if (interface == kModemInterface && (property == "PrimaryPort" || property == "Sim")) {
+    const char* type = property == "Sim" ? "o" : "s";
+    if ((r = enter(type)) < 0 || (r = sd_bus_message_read_basic(m, type[0], &text)) < 0) return r;
+    (property == "Sim" ? modem.sim : modem.primaryPort) = text;
+    return sd_bus_message_exit_container(m);
+  }
+  uint32_t* u = nullptr;
+  if (interface == kModemInterface && property == "UnlockRequired") u = &modem.unlockRequired;
+  if (interface == kModemInterface && property == "StateFailedReason") u = &modem.failedReason;
+  if (interface == k3gppInterface && property == "EnabledFacilityLocks") {
+    u = &modem.enabledFacilityLocks;
+    modem.hasFacilityLocks = true;
+  }
+  if (u) {
+    if ((r = enter("u")) < 0 || (r = sd_bus_message_read_basic(m, 'u', u)) < 0) return r;
+    return sd_bus_message_exit_container(m);
+  }
+  if (interface == kModemInterface && property == "State") {
+    if ((r = enter("i")) < 0 || (r = sd_bus_message_read_basic(m, 'i', &modem.state)) < 0) return r;
+    return sd_bus_message_exit_container(m);
+  }
+  return sd_bus_message_skip(m, "v");
+}
+
+// Every modem ModemManager has, from one GetManagedObjects call
+// (a{oa{sa{sv}}}), in the order it lists them.
+std::vector<mm::ModemProperties> ReadModems(Bus& bus) {
+  std::vector<mm::ModemProperties> modems;
+  CallResult call;
+  Call(bus, kRoot, "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", call, nullptr);
+  if (call.r < 0) return modems;
+  sd_bus_message* m = call.reply;
+  auto fail = [&modems] {
+    modems.clear();
+    return modems;
+  };
+  if (sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "{oa{sa{sv}}}") < 0) return fail();
+  int r;
+  while ((r = sd_bus_message_enter_container(m, SD_BUS_TYPE_DICT_ENTRY, "oa{sa{sv}}")) > 0) {
+    mm::ModemProperties modem;
+    const char* path = nullptr;
+    if (sd_bus_message_read_basic(m, 'o', &path) < 0) return fail();
+    modem.path = path;
+    if (sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "{sa{sv}}") < 0) return fail();
+    bool isModem = false;
+    while ((r = sd_bus_message_enter_container(m, SD_BUS_TYPE_DICT_ENTRY, "sa{sv}")) > 0) {
+      const char* interface = nullptr;
+      if (sd_bus_message_read_basic(m, 's', &interface) < 0) return fail();
+      const std::string iface = interface;
+      isModem = isModem || iface == kModemInterface;
+      if (sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "{sv}") < 0) return fail();
+      while ((r = sd_bus_message_enter_container(m, SD_BUS_TYPE_DICT_ENTRY, "sv")) > 0) {
+        const char* name = nullptr;
+        if (sd_bus_message_read_basic(m, 's', &name) < 0) return fail();
+        if (ReadProperty(m, iface, name, modem) < 0) return fail();
+        if (sd_bus_message_exit_container(m) < 0) return fail();
+      }
+      if (r < 0 || sd_bus_message_exit_container(m) < 0) return fail();  // {sv}
+      if (sd_bus_message_exit_container(m) < 0) return fail();           // sa{sv}
+    }
+    if (r < 0 || sd_bus_message_exit_container(m) < 0) return fail();  // {sa{sv}}
+    if (sd_bus_message_exit_container(m) < 0) return fail();           // oa{...}
+    if (isModem) modems.push_back(std::move(modem));
+  }
+  if (r < 0) return fail();
+  return modems;
+}
+
+std::optional<mm::ModemProperties> ModemByPath(Bus& bus, const std::string& path) {
+  for (auto& modem : ReadModems(bus)) {
+    if (modem.path == path) return modem;
+  }
+  return std::nullopt;
+}
+
+class ManagedByModemManager : public ManagedModem {
+ public:
+  explicit ManagedByModemManager(std::string path) : path_(std::move(path)) {}
+
+  // A modem ModemManager is still setting up is asked again for a few
+  // seconds, so a start right after plugging in does not read as "no SIM".
+  ServiceSimState SimState() override {
+    Bus bus;
+    for (int attempt = 0; bus && bus.ServiceRuns(); ++attempt) {
+      const auto modem = ModemByPath(bus, path_);
+      if (!modem) break;
+      if (!mm::StillSettling(*modem) || attempt + 1 >= kSettleTries) return mm::SimStateOf(*modem);
+      std::this_thread::sleep_for(kSettlePause);
+    }
+    return ServiceSimState::NoSim;
+  }
+
+  ServiceReply SendPin(const std::string& pin) override {
+    return OnSim([&pin](Bus& bus, const std::string& sim, CallResult& call) {
+      Call(bus, sim, kSimInterface, "SendPin", call, "s", pin.c_str());
+    });
+  }
+
+  // Also while the SIM waits for its PIN: ModemManager asks the SIM's state
+  // again afterwards, so it sees the unlock that comes with switching the
+  // request off.
+  ServiceReply SwitchPinRequest(const std::string& pin, bool on) override {
+    return OnSim([&pin, on](Bus& bus, const std::string& sim, CallResult& call) {
+      Call(bus, sim, kSimInterface, "EnablePin", call, "sb", pin.c_str(), on ? 1 : 0);
+    });
+  }
+
+ private:
+  template <typename Command>
+  ServiceReply OnSim(const Command& command) {
+    Bus bus;
+    if (!bus || !bus.ServiceRuns()) return ServiceReply::NoAnswer;
+    const auto modem = ModemByPath(bus, path_);
+    if (!modem) return ServiceReply::NoAnswer;
+    if (modem->sim.empty() || modem->sim == "/") return ServiceReply::WrongState;
+    CallResult call;
+    command(bus, modem->sim, call);
+    return mm::ReplyForError(call.errorName, call.r);
+  }
+
+  std::string path_;
+};
+
+const char* PortDirectory() {
+  return std::getenv("TESSIVO_PORT_DIR");
+}
+
+}  // namespace
+
+std::optional<std::string> KernelNameOfPort(const std::string& portName) {
+  const auto path = DevicePathForPort(portName, PortDirectory());
+  if (!path) return std::nullopt;
+  char resolved[PATH_MAX];
+  if (!realpath(path->c_str(), resolved)) return std::nullopt;
+  return mm::KernelName(resolved);
+}
+
+std::unique_ptr<ManagedModem> ModemManagerService::ModemAt(const std::string& portName) {
+  // The port name first: a name with no device costs no bus connection.
+  const auto kernelName = KernelNameOfPort(portName);
+  if (!kernelName) return nullptr;
+  Bus bus;
+  if (!bus || !bus.ServiceRuns()) return nullptr;
+  for (const auto& modem : ReadModems(bus)) {
+    for (const auto& [port, type] : modem.ports) {
+      if (port == *kernelName) return std::make_unique<ManagedByModemManager>(modem.path);
+    }
+  }
+  return nullptr;
+}
+
+std::optional<std::string> ModemManagerService::ManagedPortName() {
+  Bus bus;
+  if (!bus || !bus.ServiceRuns()) return std::nullopt;
+  // The first modem by its number (/org/.../Modem/3 before .../Modem/12),
+  // not in the order the bus happens to list them.
+  auto modems = ReadModems(bus);
+  std::sort(modems.begin(), modems.end(), [](const auto& a, const auto& b) {
+    return a.path.size() != b.path.size() ? a.path.size() < b.path.size() : a.path < b.path;
+  });
+  for (const auto& modem : modems) {
+    if (modem.primaryPort.empty()) continue;
+    constexpr int kLastComPort = 99;
+    for (int n = 1; n <= kLastComPort; ++n) {
+      const std::string name = "COM" + std::to_string(n);
+      if (KernelNameOfPort(name) == modem.primaryPort) return name;
+    }
+  }
+  return std::nullopt;
+}
+
+ModemManagerService& TheModemManagerService() {
+  static ModemManagerService service;
+  return service;
+}
+
+}  // namespace tessivo
