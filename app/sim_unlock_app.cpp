@@ -3,6 +3,7 @@
 #include "app/console_mode.h"
 #include "app/usage.h"
 #include "text/wipe.h"
+#include "app/wait_mode.h"
 
 namespace tessivo {
 
@@ -54,8 +55,12 @@ void SimUnlockApp::RunConsole(const StartRequest& request) {
       WipeSecret(*line);
     }
   }
-  SetExitCode(ExitStatusFor(RunConsoleMode(platform(), request.port, pin)));
+  const ConsoleOutcome outcome =
+      request.waitSeconds
+          ? RunWaitMode(platform(), request.port, pin, {*request.waitSeconds, request.lastTry})
+          : RunConsoleMode(platform(), request.port, pin);
   WipeSecret(pin);
+  SetExitCode(ExitStatusFor(outcome));
 }
 
 void SimUnlockApp::RunDialogOrExplain() {

@@ -12,10 +12,13 @@ const std::string& UsageText() {
       "  PIN   vier Buchstaben oder Ziffern, oder - f\xFCr die erste Zeile der Standardeingabe\n"
       "        Im Aufruf ist die PIN beim Start f\xFCr andere lesbar; sicherer: - "
       "</etc/tessivo/pin\n"
+      "  --wait SEK  vor PORT: bis zu SEK Sekunden warten, bis die SIM die PIN erwartet; sie geht\n"
+      "              h\xF6" "chstens einmal hinaus, beim letzten Versuch nur mit --last-try\n"
       "Sonst \xF6"
       "ffnet sich das Fenster (nur mit Anzeige: DISPLAY oder WAYLAND_DISPLAY).\n"
       "Exit-Status: 0 PIN angenommen, 1 abgelehnt, 2 kein Fenster, 3 Port fehlt, 4 Port belegt,\n"
-      "  5 Portfehler, 6 PIN nicht gesendet, 7 keine Antwort; N\xE4heres in \"man tessivo\".\n"
+      "  5 Portfehler, 6 PIN nicht gesendet, 7 keine Antwort, 8 SIM nicht bereit (sp\xE4ter erneut),\n"
+      "  9 nur noch ein PIN-Versuch, nicht gesendet; N\xE4heres in \"man tessivo\".\n"
       "Bei 4 fehlt meist die Gruppe dialout (sudo usermod -aG dialout $USER, neu anmelden),\n"
       "  oder ModemManager h\xE4lt den Port (sudo systemctl stop ModemManager).\n";
   return text;

@@ -62,6 +62,15 @@ const Case kCases[] = {
     {"echo and nothing else", "1234", "", 0, true, O::NotAccepted},
     {"silent modem", "1234", "", 0, false, O::NoAnswer},
     {"nothing at first, an error late", "1234", "\r\nERROR\r\n", 3200, false, O::NotAccepted},
+    // A SIM that is busy or not ready used up no try: the script may retry.
+    {"SIM busy, numeric", "1234", "\r\n+CME ERROR: 14\r\n", 0, true, O::SimNotReady},
+    {"SIM busy, verbose", "1234", "\r\n+CME ERROR: SIM busy\r\n", 0, true, O::SimNotReady},
+    {"SIM not ready, verbose", "1234", "\r\n+CME ERROR: SIM not ready\r\n", 0, true,
+     O::SimNotReady},
+    {"SIM busy, late", "1234", "\r\n+CME ERROR: 14\r\n", 3200, false, O::SimNotReady},
+    // Other codes that merely begin with 14 are other errors.
+    {"error 148 is no busy SIM", "1234", "\r\n+CME ERROR: 148\r\n", 0, true, O::NotAccepted},
+    {"wrong PIN is no busy SIM", "1234", "\r\n+CME ERROR: 16\r\n", 0, true, O::NotAccepted},
 };
 
 TEST(ConsoleMode, OutcomeAndSignal) {
@@ -189,7 +198,8 @@ TEST(ConsoleMode, UnsafePinIsNeverSentNorThePortOpened) {
 TEST(ConsoleMode, ExitStatusOfEveryOutcome) {
   const std::pair<ConsoleOutcome, int> table[] = {
       {O::Accepted, 0},   {O::NotAccepted, 1}, {O::PortNotFound, 3}, {O::PortBusy, 4},
-      {O::PortFaulty, 5}, {O::UnsafePin, 6},   {O::NoAnswer, 7}};
+      {O::PortFaulty, 5}, {O::UnsafePin, 6},   {O::NoAnswer, 7},      {O::SimNotReady, 8},
+      {O::LastTryKept, 9}};
   for (const auto& [outcome, status] : table) EXPECT_EQ(ExitStatusFor(outcome), status);
 }
 
