@@ -2,8 +2,10 @@
 
 #include "modem/commands.h"
 #include "modem/modem_port.h"
+#include "modem/sim_replies.h"
 #include "platform/signals.h"
 #include "text/cp1252.h"
+#include "text/wipe.h"
 
 namespace tessivo {
 namespace {
@@ -44,6 +46,8 @@ ConsoleOutcome SubmitThroughService(ManagedModem& modem, const std::string& pin)
   return ConsoleOutcome::NotAccepted;
 }
 
+}  // namespace
+
 ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin) {
   if (ModemService* service = platform.ManagingService()) {
     if (auto managed = service->ModemAt(port)) return SubmitThroughService(*managed, pin);
@@ -52,22 +56,30 @@ ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std:
   const PortOpenResult opened = modem.Open(port);
   if (opened != PortOpenResult::Opened) return OutcomeOfFailedOpen(opened);
 
-  const std::string command = "AT+CPIN=" + pin;
-  const ReplyText answer = modem.Transact(command);
+  std::string command = "AT+CPIN=" + pin;
+  ReplyText answer = modem.Transact(command);
   platform.Sleep(kLateReplyWaitMs);
-  const ReplyText late = modem.CollectMore();
+  ReplyText late = modem.CollectMore();
   modem.Close();
 
   // The sentinels hold no word searched for, so joined with a late reply
   // they judge like an empty answer.
   const bool silent =
       answer == ReplyNothingWritten || (answer == ReplyNothingReceived && late.empty());
-  if (silent) return ConsoleOutcome::NoAnswer;
-  return IsAccepted(ToLower1252(answer + late), command) ? ConsoleOutcome::Accepted
-                                                         : ConsoleOutcome::NotAccepted;
+  std::string joined = silent ? std::string() : ToLower1252(answer + late);
+  const ConsoleOutcome outcome =
+      silent                                           ? ConsoleOutcome::NoAnswer
+      : IsAccepted(joined, command)                    ? ConsoleOutcome::Accepted
+      : SaysSimNotReady(WithoutEcho(joined, command))  ? ConsoleOutcome::SimNotReady
+                                                       : ConsoleOutcome::NotAccepted;
+  // The command and the modem's echo of it hold the PIN.
+  for (std::string* secret : {&command, &answer, &late, &joined}) WipeSecret(*secret);
+  return outcome;
 }
 
-}  // namespace
+bool IsConsolePin(const std::string& pin) {
+  return pin.size() == kPinLength && IsSafePin(pin);
+}
 
 int ExitStatusFor(ConsoleOutcome outcome) {
   switch (outcome) {
@@ -85,6 +97,10 @@ int ExitStatusFor(ConsoleOutcome outcome) {
       return 6;
     case ConsoleOutcome::NoAnswer:
       return 7;
+    case ConsoleOutcome::SimNotReady:
+      return 8;
+    case ConsoleOutcome::LastTryKept:
+      return 9;
   }
   return 1;
 }
@@ -92,8 +108,8 @@ int ExitStatusFor(ConsoleOutcome outcome) {
 ConsoleOutcome RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin) {
   // The length matters for a PIN read from standard input; one from the
   // command line has passed the form test already.
-  const bool safe = pin.size() == kPinLength && IsSafePin(pin);
-  const ConsoleOutcome outcome = safe ? SubmitPin(platform, port, pin) : ConsoleOutcome::UnsafePin;
+  const ConsoleOutcome outcome =
+      IsConsolePin(pin) ? SubmitPin(platform, port, pin) : ConsoleOutcome::UnsafePin;
   if (outcome == ConsoleOutcome::Accepted) {
     SignalSuccess(platform);
   } else {

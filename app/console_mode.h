@@ -18,11 +18,22 @@ enum class ConsoleOutcome {
   PortFaulty,    // could not be opened for another reason
   UnsafePin,     // not four ASCII letters or digits: never sent, port untouched
   NoAnswer,      // nothing could be written, or nothing came back at all
+  SimNotReady,   // the SIM was busy or not ready: nothing used up, try again
+  LastTryKept,   // only one PIN try left, so the PIN was not sent
 };
 
-// The process exit status for an outcome: 0 for Accepted, 1 and 3 to 7 for
+// The process exit status for an outcome: 0 for Accepted, 1 and 3 to 9 for
 // the failures (2 is the start that could show no dialog).
 int ExitStatusFor(ConsoleOutcome outcome);
+
+// Whether a PIN may be sent in console form: four ASCII letters or digits.
+bool IsConsolePin(const std::string& pin);
+
+// The exchange alone, without the signal and without checking the PIN: opens
+// the port, sends "AT+CPIN=<pin>", collects the reply (also what comes late)
+// and closes the port. A reply saying the SIM is busy or not ready is
+// SimNotReady, as no try was used up.
+ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin);
 
 // Opens the port, sends "AT+CPIN=<pin>", collects the reply (also what comes
 // late), closes the port and gives exactly one signal: success for Accepted,

@@ -2,13 +2,28 @@
 
 #include "app/console_mode.h"
 #include "app/usage.h"
+#include "text/wipe.h"
+#include "app/wait_mode.h"
 
 namespace tessivo {
 
 bool SimUnlockApp::InitInstance() {
-  const auto arguments = platform().Arguments();
-  const StartRequest request = arguments ? DecideStartFromArguments(*arguments)
-                                         : DecideStartFromCommandLine(platform().CommandLine());
+  auto arguments = platform().Arguments();
+  StartRequest request = arguments ? DecideStartFromArguments(*arguments)
+                                   : DecideStartFromCommandLine(platform().CommandLine());
+  // Whatever comes next, a PIN in the arguments leaves the process list
+  // now: a dialog opened by a mistyped line may stay for hours.
+  if (arguments && request.firstHiddenArgument != 0) {
+    for (std::size_t i = request.firstHiddenArgument; i < arguments->size(); ++i) {
+      platform().HideArgument(i);
+    }
+  }
+  const std::string problem =
+      request.kind == StartKind::UsageError ? UsageProblemLine(request, *arguments) : "";
+  // Our copy of the arguments is done with; a dialog may run for hours.
+  if (arguments) {
+    for (std::string& argument : *arguments) WipeSecret(argument);
+  }
   switch (request.kind) {
     case StartKind::Console:
       RunConsole(request);
@@ -22,16 +37,30 @@ bool SimUnlockApp::InitInstance() {
     case StartKind::Dialog:
       RunDialogOrExplain();
       break;
+    case StartKind::UsageError:
+      platform().WriteError(UsageText() + problem);
+      SetExitCode(kUsageErrorExitStatus);
+      break;
   }
+  WipeSecret(request.pin);
   return false;
 }
 
 void SimUnlockApp::RunConsole(const StartRequest& request) {
-  // Out of the process list before the seconds the run takes.
-  if (request.pinArgument != 0) platform().HideArgument(request.pinArgument);
   std::string pin = request.pin;
-  if (request.pinFromInput) pin = PinFromInputLine(platform().ReadSecretLine().value_or(""));
-  SetExitCode(ExitStatusFor(RunConsoleMode(platform(), request.port, pin)));
+  if (request.pinFromInput) {
+    std::optional<std::string> line = platform().ReadSecretLine();
+    if (line) {
+      pin = PinFromInputLine(*line);
+      WipeSecret(*line);
+    }
+  }
+  const ConsoleOutcome outcome =
+      request.waitSeconds
+          ? RunWaitMode(platform(), request.port, pin, {*request.waitSeconds, request.lastTry})
+          : RunConsoleMode(platform(), request.port, pin);
+  WipeSecret(pin);
+  SetExitCode(ExitStatusFor(outcome));
 }
 
 void SimUnlockApp::RunDialogOrExplain() {

@@ -12,6 +12,9 @@ namespace tessivo {
 // dialog (Linux without a reachable display). Console outcomes have theirs
 // in console_mode.h.
 constexpr int kNoDialogExitStatus = 2;
+// A Linux command line that is none of the known forms: the usage text and
+// a line naming the fault on stderr, before any port is opened.
+constexpr int kUsageErrorExitStatus = 2;
 
 class SimUnlockApp : public CWinApp {
  public:
@@ -19,9 +22,11 @@ class SimUnlockApp : public CWinApp {
 
   // Console form ("... COM1 1234"): submit the PIN silently; the exit status
   // tells the outcome (ExitStatusFor). --help and --version (Linux) print and
-  // end with 0. Any other command line runs the dialog, or where no window
-  // system can be opened prints the usage text and ends with 2. Always
-  // answers false: no message loop.
+  // end with 0; a refused Linux command line ends with 2 after the usage
+  // text. Any other command line runs the dialog, or where no window system
+  // can be opened prints the usage text and ends with 2. Every argument after
+  // the port is hidden from the process list first. Always answers false: no
+  // message loop.
   bool InitInstance() override;
 
  private:

@@ -10,10 +10,15 @@ const std::string& UsageText() {
       "Aufruf: tessivo PORT PIN               Beispiel: tessivo COM1 1234\n"
       "  PORT  COM1 bis COM99 oder ein Ger\xE4tepfad, z. B. /dev/ttyUSB2\n"
       "  PIN   vier Buchstaben oder Ziffern, oder - f\xFCr die erste Zeile der Standardeingabe\n"
+      "        Im Aufruf ist die PIN beim Start f\xFCr andere lesbar; sicherer: - "
+      "</etc/tessivo/pin\n"
+      "  --wait SEK  vor PORT: bis zu SEK Sekunden warten, bis die SIM die PIN erwartet; sie geht\n"
+      "              h\xF6" "chstens einmal hinaus, beim letzten Versuch nur mit --last-try\n"
       "Sonst \xF6"
       "ffnet sich das Fenster (nur mit Anzeige: DISPLAY oder WAYLAND_DISPLAY).\n"
       "Exit-Status: 0 PIN angenommen, 1 abgelehnt, 2 kein Fenster, 3 Port fehlt, 4 Port belegt,\n"
-      "  5 Portfehler, 6 PIN nicht gesendet, 7 keine Antwort; N\xE4heres in \"man tessivo\".\n"
+      "  5 Portfehler, 6 PIN nicht gesendet, 7 keine Antwort, 8 SIM nicht bereit (sp\xE4ter erneut),\n"
+      "  9 nur noch ein PIN-Versuch, nicht gesendet; N\xE4heres in \"man tessivo\".\n"
       "Bei 4 fehlt meist die Gruppe dialout (sudo usermod -aG dialout $USER, neu anmelden),\n"
       "  oder ModemManager h\xE4lt den Port (sudo systemctl stop ModemManager).\n";
   return text;
@@ -23,6 +28,68 @@ const std::string& DialogMissingText() {
   static const std::string text =
       "F\xFCr das Fenster fehlt das Paket tessivo-gui (sudo apt install tessivo-gui).\n";
   return text;
+}
+
+namespace {
+
+std::string Quoted(const std::string& argument) {
+  std::string shown = "\"";
+  for (const char c : argument) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+  return shown + "\"";
+}
+
+}  // namespace
+
+std::string UsageProblemLine(const StartRequest& request,
+                             const std::vector<std::string>& arguments) {
+  const std::size_t index = request.offendingArgument;
+  const std::string argument =
+      index < arguments.size() ? Quoted(arguments[index]) : std::string("\"\"");
+  const std::string place = "Argument " + std::to_string(index);
+  const std::string max = std::to_string(kMaxWaitSeconds);
+  std::string line;
+  switch (request.problem) {
+    case UsageProblem::UnknownOption:
+      line = "Unbekannte Option " + argument;
+      break;
+    case UsageProblem::OptionAfterPort:
+      line = "Optionen stehen vor PORT: " + argument;
+      break;
+    case UsageProblem::NotAlone:
+      line = argument + " steht nur allein";
+      break;
+    case UsageProblem::TooManyArguments:
+      line = "Zu viele Argumente (" + place + "): nur PORT und PIN";
+      break;
+    case UsageProblem::Repeated:
+      line = "Doppelt angegeben: " + argument;
+      break;
+    case UsageProblem::MissingSeconds:
+      line = "Nach \"--wait\" fehlen die Sekunden (1 bis " + max + ")";
+      break;
+    case UsageProblem::BadSeconds:
+      line = "Sekunden f\xFCr \"--wait\": 1 bis " + max + ", nicht " + argument;
+      break;
+    case UsageProblem::LastTryWithoutWait:
+      line = "\"--last-try\" nur zusammen mit \"--wait\"";
+      break;
+    case UsageProblem::PortAndPinMissing:
+      line = "PORT und PIN fehlen";
+      break;
+    case UsageProblem::PinMissing:
+      line = "PIN fehlt";
+      break;
+    case UsageProblem::NotAPort:
+      line = "Kein Port: " + argument;
+      break;
+    case UsageProblem::NotAPin:
+      line = "Keine PIN (" + place + "): vier Buchstaben oder Ziffern, oder -";
+      break;
+    case UsageProblem::None:
+      line = "Falscher Aufruf";
+      break;
+  }
+  return line + "\n";
 }
 
 std::string VersionText() {

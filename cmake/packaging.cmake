@@ -103,6 +103,30 @@ else()
                 ${TESSIVO_PACKAGE_OUT}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessivo)
 
+  # The unlock service: a template unit, installed but not enabled, whose
+  # ExecStart names the program where this install puts it (known only when
+  # installing: the package's prefix is /usr, cmake --install's may differ),
+  # and the udev rule that starts it, as an example to fill in.
+  find_package(PkgConfig QUIET)
+  if(PKG_CONFIG_FOUND)
+    pkg_get_variable(TESSIVO_SYSTEMD_DEFAULT_UNIT_DIR systemd systemdsystemunitdir)
+  endif()
+  if(NOT TESSIVO_SYSTEMD_DEFAULT_UNIT_DIR)
+    # Debian 12's place, which its lintian asks for (not yet /usr/lib).
+    set(TESSIVO_SYSTEMD_DEFAULT_UNIT_DIR /lib/systemd/system)
+  endif()
+  set(TESSIVO_SYSTEMD_UNIT_DIR ${TESSIVO_SYSTEMD_DEFAULT_UNIT_DIR}
+      CACHE PATH "where the systemd unit tessivo-unlock@.service is installed")
+  set(TESSIVO_UNIT_IN ${TESSIVO_PACKAGING}/linux/systemd/tessivo-unlock@.service.in)
+  set(TESSIVO_UNIT_OUT ${TESSIVO_PACKAGE_OUT}/install/tessivo-unlock@.service)
+  install(CODE "
+    set(TESSIVO_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tessivo\")
+    configure_file(\"${TESSIVO_UNIT_IN}\" \"${TESSIVO_UNIT_OUT}\" @ONLY)
+  ")
+  install(FILES ${TESSIVO_UNIT_OUT} DESTINATION ${TESSIVO_SYSTEMD_UNIT_DIR})
+  install(FILES ${TESSIVO_PACKAGING}/linux/systemd/60-tessivo-unlock.rules
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessivo/examples)
+
   set(CPACK_COMPONENTS_ALL core)
   if(TARGET tessivo-dialog)
     install(TARGETS tessivo-dialog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT gui)

@@ -3,8 +3,9 @@
 // program's name). Checked: the console form only for a PIN token of exactly
 // four characters or "-", a device path kept byte for byte, --help, -h and
 // --version only as the only argument, a COM name and PIN read as the Windows
-// command line reads them, nothing before the last two arguments counting,
-// and the PIN from standard input prepared as a PIN argument is.
+// command line reads them, no unknown option and no extra argument ever
+// reaching the console form, the PIN's argument always hidden, and the PIN
+// from standard input prepared as a PIN argument is.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,13 +24,29 @@ using fuzz::Trimmed;
 
 bool Same(const StartRequest& a, const StartRequest& b) {
   return a.kind == b.kind && a.port == b.port && a.pin == b.pin &&
-         a.pinFromInput == b.pinFromInput && a.pinArgument == b.pinArgument;
+         a.pinFromInput == b.pinFromInput && a.pinArgument == b.pinArgument &&
+         a.waitSeconds == b.waitSeconds && a.lastTry == b.lastTry &&
+         a.firstHiddenArgument == b.firstHiddenArgument && a.problem == b.problem &&
+         a.offendingArgument == b.offendingArgument;
 }
 
-// The same request, with the PIN argument one place further on.
-StartRequest Shifted(StartRequest request) {
-  if (request.pinArgument != 0) ++request.pinArgument;
-  return request;
+bool LooksLikeOption(const std::string& argument) {
+  return argument.size() > 1 && argument[0] == '-';
+}
+
+// Every word that asks for an option, up to a "--", is one of the two the
+// console form knows, or the number after "--wait".
+bool OnlyKnownOptions(const std::vector<std::string>& argv) {
+  for (std::size_t i = 1; i < argv.size(); ++i) {
+    if (argv[i] == "--") return true;
+    if (!LooksLikeOption(argv[i])) continue;
+    if (argv[i] == "--wait" && i + 1 < argv.size()) {
+      ++i;
+    } else if (argv[i] != "--last-try") {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -51,11 +68,56 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK_PROPERTY((request.kind == StartKind::Version) == asksVersion, input);
   if (request.kind != StartKind::Console) {
     CHECK_PROPERTY(request.port.empty() && request.pin.empty() && !request.pinFromInput &&
-                       request.pinArgument == 0,
+                       request.pinArgument == 0 && !request.waitSeconds && !request.lastTry,
                    input);
   }
+  CHECK_PROPERTY(request.firstHiddenArgument == 0 || (request.firstHiddenArgument >= 2 &&
+                                                      request.firstHiddenArgument < argv.size()),
+                 input);
+  CHECK_PROPERTY((request.kind == StartKind::UsageError) == (request.problem != UsageProblem::None),
+                 input);
+  CHECK_PROPERTY(request.offendingArgument < argv.size(), input);
+
+  // An unknown option in front, or one more argument behind, is always
+  // refused: a typo never reaches the modem.
+  if (argv.size() < 60) {
+    std::vector<std::string> typo = argv;
+    typo.insert(typo.begin() + 1, "--no-such-option");
+    const StartRequest refused = DecideStartFromArguments(typo);
+    CHECK_PROPERTY(refused.kind == StartKind::UsageError && refused.offendingArgument == 1, input);
+  }
+
+  if (request.kind == StartKind::Console) {
+    CHECK_PROPERTY(OnlyKnownOptions(argv), input);
+    CHECK_PROPERTY(request.lastTry ? request.waitSeconds.has_value() : true, input);
+    if (request.waitSeconds) {
+      CHECK_PROPERTY(*request.waitSeconds >= 1 && *request.waitSeconds <= kMaxWaitSeconds, input);
+    }
+    if (!request.pinFromInput) {
+      CHECK_PROPERTY(request.pinArgument >= 2 && request.pinArgument < argv.size(), input);
+      CHECK_PROPERTY(request.pin == ToLower1252(Trimmed(argv[request.pinArgument])), input);
+      CHECK_PROPERTY(
+          request.firstHiddenArgument != 0 && request.firstHiddenArgument <= request.pinArgument,
+          input);
+    }
+    for (const char* more : {"x", "-v", "--wait"}) {
+      std::vector<std::string> longer = argv;
+      longer.push_back(more);
+      CHECK_PROPERTY(DecideStartFromArguments(longer).kind == StartKind::UsageError, input);
+    }
+  }
+
+  // Without any word that looks like an option, the old reading holds:
+  // exactly two arguments decide between the console form and the dialog.
+  for (std::size_t i = 1; i < argv.size(); ++i) {
+    if (LooksLikeOption(argv[i])) return 0;
+  }
+  if (argv.size() > 3) {
+    CHECK_PROPERTY(request.kind == StartKind::UsageError, input);
+    return 0;
+  }
   if (argv.size() < 3) {
-    CHECK_PROPERTY(request.kind != StartKind::Console, input);
+    CHECK_PROPERTY(request.kind == StartKind::Dialog, input);
     return 0;
   }
 
@@ -63,13 +125,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& portArgument = argv[last - 1];
   const std::string pinToken = Trimmed(argv[last]);
   const bool devicePath = !portArgument.empty() && portArgument[0] == '/';
+  CHECK_PROPERTY(request.kind == StartKind::Console || request.kind == StartKind::Dialog, input);
+  CHECK_PROPERTY(request.firstHiddenArgument == last, input);
 
   if (request.kind == StartKind::Console) {
     CHECK_PROPERTY(pinToken.size() == 4 || pinToken == "-", input);
     if (request.pinFromInput) {
       CHECK_PROPERTY(pinToken == "-" && request.pin.empty() && request.pinArgument == 0, input);
     } else {
-      CHECK_PROPERTY(request.pin == ToLower1252(pinToken), input);
       CHECK_PROPERTY(request.pinArgument == last, input);
     }
     if (devicePath) {
@@ -81,13 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      input);
     }
   } else if (devicePath && pinToken.size() == 4) {
-    CHECK_PROPERTY(request.kind == StartKind::Console, input);  // any path is a port
+    CHECK_PROPERTY(false, input);  // any path is a port
   }
-
-  // Only the last two arguments decide; a word in front changes nothing.
-  std::vector<std::string> longer = argv;
-  longer.insert(longer.begin() + 1, "-v");
-  CHECK_PROPERTY(Same(DecideStartFromArguments(longer), Shifted(request)), input);
 
   // A COM name and PIN without spaces in them are read as the Windows command
   // line reads them (there, spaces separate the words, and "-" is no PIN).

@@ -1,7 +1,8 @@
 // The console-form test on the whole command line, as GetCommandLineA gives
 // it. Checked against a second reading of the same rules (split at every
 // space) and against what must not change the outcome: white space at the
-// end, letter case, and a program path put in front of a console form.
+// end, letter case, and a program path put in front of a console form; the
+// options --wait and --last-try only ever read into a console form.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -65,6 +66,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK_PROPERTY(
         Same(ParseConsoleCommandLine("\"C:\\Program Files\\Tessivo\\Tessivo.exe\" " + line), args),
         line);
+  }
+  // The options before the port: read only into a console form, within their
+  // range, --last-try only with --wait; a valid --wait in front of a console
+  // form keeps its port and PIN.
+  const StartRequest start = DecideStartFromCommandLine(line);
+  CHECK_PROPERTY(start.kind != StartKind::Console || args.has_value(), line);
+  if (start.kind != StartKind::Console) {
+    CHECK_PROPERTY(!start.waitSeconds && !start.lastTry, line);
+  }
+  if (start.waitSeconds) {
+    CHECK_PROPERTY(*start.waitSeconds >= 1 && *start.waitSeconds <= kMaxWaitSeconds, line);
+  }
+  CHECK_PROPERTY(!start.lastTry || start.waitSeconds, line);
+  if (args && line.find(' ') != 0) {
+    const StartRequest waiting = DecideStartFromCommandLine("tessivo --wait 60 " + line);
+    if (waiting.kind == StartKind::Console) {
+      CHECK_PROPERTY(waiting.port == args->port && waiting.pin == args->pin, line);
+    }
   }
   // Blanks after the PIN do no harm, and letter case never decides the form.
   CHECK_PROPERTY(Same(ParseConsoleCommandLine(line + " \t\r\n"), args), line);

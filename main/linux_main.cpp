@@ -5,6 +5,7 @@
 #include "platform/posix/posix_platform.h"
 
 int main(int argc, char** argv) {
+  tessivo::KeepProcessMemoryPrivate();  // before any argument or input is read
   auto& platform = static_cast<tessivo::PosixPlatform&>(tessivo::HostPlatform());
   platform.SetArguments(argc, argv);
   platform.SetManagingService(&tessivo::TheModemManagerService());

@@ -10,6 +10,8 @@ namespace tessivo {
 inline const std::string kResetCommand = "atz";
 inline const std::string kLockQueryCommand = "at+clck=\"sc\",2";
 inline const std::string kPinQueryCommand = "at+cpin?";
+inline const std::string kAttentionCommand = "at";
+inline const std::string kPinTriesCommand = "at+cpinr=\"sim pin\"";
 
 inline std::string PinCommand(const std::string& pin) {
   return "at+cpin=" + pin;

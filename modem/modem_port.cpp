@@ -1,6 +1,7 @@
 #include "modem/modem_port.h"
 
 #include "text/cp1252.h"
+#include "text/wipe.h"
 
 namespace tessivo {
 namespace {
@@ -49,11 +50,18 @@ void ModemPort::Close() {
 
 ReplyText ModemPort::Transact(std::string command) {
   ReplyText reply;
-  const std::string line = ToUpper1252(command + "\r");
-  if (line.size() > kMaxCommandLength + 1) return ReplyNothingWritten;
+  std::string line = ToUpper1252(command + "\r");
+  // A command may carry the PIN: no copy of ours outlives the write.
+  WipeSecret(command);
+  if (line.size() > kMaxCommandLength + 1) {
+    WipeSecret(line);
+    return ReplyNothingWritten;
+  }
 
   portHandle->Purge();
-  if (portHandle->Write(line.data(), line.size()) == 0) return ReplyNothingWritten;
+  const std::size_t written = portHandle->Write(line.data(), line.size());
+  WipeSecret(line);
+  if (written == 0) return ReplyNothingWritten;
 
   CollectInStages(reply, kTransactThirdStagePauseMs);
   return reply.empty() ? ReplyNothingReceived : reply;

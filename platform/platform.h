@@ -4,7 +4,9 @@
 // down; tests pass fakes that record and keep virtual time.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +26,14 @@ class Platform {
 
   // Suspends the calling thread for ms milliseconds.
   virtual void Sleep(unsigned ms) = 0;
+
+  // Milliseconds on a clock that never jumps (no wall-clock changes), from
+  // an arbitrary start. The standard library's steady clock serves every
+  // host; tests override it with their virtual time.
+  virtual std::int64_t MonotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  }
 
   // A tone of hz for ms milliseconds; returns when the tone has ended, never
   // earlier, whether or not a sound device played it.

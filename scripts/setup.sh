@@ -27,6 +27,7 @@ test_packages=(
   comgt
   modemmanager dbus dbus-daemon python3-dbusmock libglib2.0-bin
   dpkg-dev file lintian desktop-file-utils appstream man-db zip unzip python3
+  systemd
 )
 # The arm64 core package (scripts/package.sh) and its run under qemu
 # (tests/packaging/package_test.sh): the cross compiler, and the arm64

@@ -27,6 +27,12 @@ if(TARGET tessivo-dialog)
 endif()
 gtest_discover_tests(console_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
 
+# --wait against the virtual modem: one test a row, a few seconds each.
+add_executable(wait_integration_tests integration/wait_test.cpp)
+target_link_libraries(wait_integration_tests PRIVATE tessivo_process_support)
+add_dependencies(wait_integration_tests tessivo tessivo-modemsim)
+gtest_discover_tests(wait_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
+
 # Hostile modems and hostile ports against the console form, one test a row.
 add_executable(fault_matrix_tests integration/fault_matrix_test.cpp support/hostile_modem.cpp)
 target_link_libraries(fault_matrix_tests PRIVATE tessivo_process_support util)
@@ -51,6 +57,15 @@ if(TARGET tessivo_qt)
   gtest_discover_tests(dialog_e2e_tests DISCOVERY_TIMEOUT 30 DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endif()
+
+# The unlock unit: systemd-analyze verify, and its ExecStart line with a PIN
+# file on standard input against the virtual modem. Skips (77) without
+# systemd-analyze, except with CI=true.
+add_test(NAME systemd_unlock_unit
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/systemd/unit_test.sh
+          ${PROJECT_SOURCE_DIR}/packaging/linux/systemd/tessivo-unlock@.service.in
+          $<TARGET_FILE:tessivo> $<TARGET_FILE:tessivo-modemsim>)
+set_tests_properties(systemd_unlock_unit PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
 
 # Against the real ModemManager, which manages virtual modems in a private
 # mount namespace on a private system bus (needs root; see the script). One

@@ -1,7 +1,10 @@
 #include "platform/posix/posix_platform.h"
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -36,6 +39,7 @@ std::string PosixPlatform::CommandLine() {
 void PosixPlatform::HideArgument(std::size_t index) {
   if (index >= argv_.size() || argv_[index] == nullptr) return;
   std::memset(argv_[index], '*', std::strlen(argv_[index]));
+  std::fill(arguments_[index].begin(), arguments_[index].end(), '*');  // our own copy too
 }
 
 std::optional<std::string> PosixPlatform::ReadSecretLine() {
@@ -57,6 +61,12 @@ void PosixPlatform::SetArguments(int argc, char** argv) {
     arguments_.emplace_back(argv[i]);
     argv_.push_back(argv[i]);
   }
+}
+
+void KeepProcessMemoryPrivate() {
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
 Platform& HostPlatform() {

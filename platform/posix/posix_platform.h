@@ -37,4 +37,11 @@ class PosixPlatform : public Platform {
   ModemService* service_ = nullptr;
 };
 
+// Keeps the PIN out of reach of other eyes for the rest of the process: no
+// core dump (core size limit 0, also for the programs it starts) and not
+// dumpable, which also makes /proc/PID/mem, environ and the like root's and
+// refuses other processes of the same user a ptrace attach. Call before any
+// PIN is read.
+void KeepProcessMemoryPrivate();
+
 }  // namespace tessivo

@@ -12,6 +12,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 
 #include "platform/posix/deadline.h"
@@ -67,6 +70,51 @@ bool KnownNotToBeATerminal(dev_t device) {
   return subsystem.size() < 4 || subsystem.compare(subsystem.size() - 4, 4, "/tty") != 0;
 }
 
+// The terminals a modem never is, by their device numbers: the alias of the
+// controlling terminal (/dev/tty, 5:0), the system console (/dev/console,
+// 5:1) and the virtual consoles (/dev/tty0 to /dev/tty63, major 4).
+bool IsConsoleDevice(dev_t device) {
+  const unsigned majorNumber = major(device);
+  const unsigned minorNumber = minor(device);
+  return (majorNumber == 5 && minorNumber <= 1) || (majorNumber == 4 && minorNumber < 64);
+}
+
+// The controlling terminal's device number, from the tty_nr field of
+// /proc/self/stat (the alias /dev/tty shows 5:0 to fstat, not the terminal
+// behind it); nothing when the process has none.
+std::optional<dev_t> ControllingTerminal() {
+  std::ifstream in("/proc/self/stat");
+  std::string stat;
+  std::getline(in, stat);
+  const std::size_t end = stat.rfind(')');  // the command name may hold anything
+  if (end == std::string::npos) return std::nullopt;
+  std::istringstream fields(stat.substr(end + 1));
+  std::string state;
+  long parent = 0, group = 0, session = 0, ttyNumber = 0;
+  if (!(fields >> state >> parent >> group >> session >> ttyNumber) || ttyNumber == 0) {
+    return std::nullopt;
+  }
+  const auto bits = static_cast<unsigned long>(ttyNumber);
+  return makedev((bits >> 8) & 0xFFF, (bits & 0xFF) | ((bits >> 12) & 0xFFF00));
+}
+
+// The terminal a person may be at: the one of standard input, output or
+// error, or the controlling terminal. A PIN written there shows on a screen,
+// and what the keyboard types there would pass for the modem's answer.
+bool IsOwnTerminal(dev_t device) {
+  for (int fd = 0; fd <= 2; ++fd) {
+    struct stat standard {};
+    if (fstat(fd, &standard) == 0 && S_ISCHR(standard.st_mode) && standard.st_rdev == device) {
+      return true;
+    }
+  }
+  return ControllingTerminal() == device;
+}
+
+bool IsNeverAModem(dev_t device) {
+  return IsConsoleDevice(device) || IsOwnTerminal(device);
+}
+
 }  // namespace
 
 // The owner closes the port. This is the last line of defence for the real
@@ -82,6 +130,9 @@ PortOpenResult PosixSerialDevice::ClassifyOpenError(int error) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
+    case ENOTDIR:       // a file where the path wants a folder
+    case ELOOP:         // links in a loop: they lead nowhere
+    case ENAMETOOLONG:  // no such name can exist
       return PortOpenResult::NotFound;
     case EACCES:
     case EPERM:
@@ -107,6 +158,9 @@ PortOpenResult PosixSerialDevice::Open(const std::string& name) {
   if (stat(path->c_str(), &seen) != 0) return ClassifyOpenError(errno);
   if (!S_ISCHR(seen.st_mode)) return PortOpenResult::NotFound;
   if (KnownNotToBeATerminal(seen.st_rdev)) return PortOpenResult::Faulty;
+  // Decided by the device's numbers, never its name: a modem's pty may be
+  // linked as /dev/tty9, and the user's own terminal has many names.
+  if (IsNeverAModem(seen.st_rdev)) return PortOpenResult::Faulty;
 
   const int fd = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return ClassifyOpenError(errno);
@@ -118,7 +172,12 @@ PortOpenResult PosixSerialDevice::Open(const std::string& name) {
   // replaced between the look and the open.
   struct stat opened {};
   if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode)) return refuse(PortOpenResult::NotFound);
-  if (!isatty(fd)) return refuse(PortOpenResult::Faulty);
+  if (!isatty(fd) || IsNeverAModem(opened.st_rdev)) return refuse(PortOpenResult::Faulty);
+  // Our own controlling terminal answers this question, any other tty not.
+  pid_t session = 0;
+  if (ioctl(fd, TIOCGSID, &session) == 0 && session == getsid(0)) {
+    return refuse(PortOpenResult::Faulty);
+  }
 
   // Another program's exclusive mode is respected even where it does not
   // stop the open (root may open such a tty): we would talk into its
@@ -131,11 +190,18 @@ PortOpenResult PosixSerialDevice::Open(const std::string& name) {
   // Windows opens a COM port without sharing; the lock and the tty's
   // exclusive mode give a second program the same refusal here.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(ClassifyOpenError(errno));
+  // The settings as we found them, put back on closing, also when a signal
+  // ends the run: the device is left as it was.
+  settingsSaved_ = tcgetattr(fd, &savedSettings_) == 0;
+  const termios* saved = settingsSaved_ ? &savedSettings_ : nullptr;
   // Registered first, so that a signal between the two calls cannot leave the
   // tty exclusive; clearing a mode that is not set yet does no harm.
-  RegisterOpenPort(fd);
+  RegisterOpenPort(fd, saved, true);
   exclusiveSet_ = ioctl(fd, TIOCEXCL) == 0;
-  if (!exclusiveSet_) UnregisterOpenPort(fd);
+  if (!exclusiveSet_) {
+    UnregisterOpenPort(fd);
+    RegisterOpenPort(fd, saved, false);
+  }
   fd_ = fd;
   return PortOpenResult::Opened;
 }
@@ -222,15 +288,17 @@ std::size_t PosixSerialDevice::Write(const char* data, std::size_t n) {
 void PosixSerialDevice::Close() {
   if (fd_ < 0) return;
   tcflush(fd_, TCIOFLUSH);
+  if (settingsSaved_) tcsetattr(fd_, TCSANOW, &savedSettings_);
   // The exclusive mode belongs to the tty, not to our descriptor: it would
   // outlive us while another holder (a virtual modem, a getty) keeps the tty
   // open and lock everybody else out. Only our own mode is cleared.
   if (exclusiveSet_) ioctl(fd_, TIOCNXCL);
   flock(fd_, LOCK_UN);
-  if (exclusiveSet_) UnregisterOpenPort(fd_);
+  UnregisterOpenPort(fd_);
   ::close(fd_);
   fd_ = -1;
   exclusiveSet_ = false;
+  settingsSaved_ = false;
 }
 
 }  // namespace tessivo

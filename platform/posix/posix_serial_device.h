@@ -1,8 +1,11 @@
-// The serial device on Linux: a terminal, and only a terminal, opened raw and
-// exclusively, with reads and writes that keep the Windows time-out semantics
+// The serial device on Linux: a terminal, and only a terminal that is no
+// console and nobody's screen, opened raw and exclusively, left with the
+// settings it had, with reads and writes that keep the Windows time-out semantics
 // the modem exchange is paced by (poll against a monotonic deadline; termios VMIN/VTIME cannot
 // return a reply that arrives in pieces within 100 ms as one read).
 #pragma once
+
+#include <termios.h>
 
 #include "platform/serial_device.h"
 
@@ -27,6 +30,8 @@ class PosixSerialDevice : public SerialDevice {
  private:
   int fd_ = -1;
   bool exclusiveSet_ = false;  // this program put the tty into exclusive mode
+  bool settingsSaved_ = false;
+  termios savedSettings_{};  // as the tty was before Configure
 };
 
 }  // namespace tessivo

@@ -17,11 +17,15 @@ constexpr std::size_t kMaxSecretLine = 256;
 // echo is off meanwhile (the line end still shows, so the user sees the
 // input was taken) and comes back on every way out: the line read, the
 // input ended, or SIGINT, SIGTERM, SIGHUP or SIGQUIT, which then take their
-// previous course. Nothing when the input ends before any byte.
+// previous course. A stop (Ctrl-Z, a background read) gives the shell its
+// terminal back as it was, and the echo goes off again when the process goes
+// on. Signals the caller ignores or handles are left to it. Nothing when the
+// input ends before any byte.
 std::optional<std::string> ReadLineWithoutEcho(int fd);
 
 // Writes the whole of Windows-1252 text to fd as UTF-8; failures are
-// ignored, there is nowhere to report them.
+// ignored, there is nowhere to report them. A closed pipe is one of them:
+// SIGPIPE is ignored while writing.
 void WriteUtf8(int fd, const std::string& text1252);
 
 }  // namespace tessivo

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/win32/win32_serial_device.h"
+#include "text/unicode_1252.h"
 
 namespace tessivo {
 namespace {
@@ -42,6 +43,22 @@ void Win32Platform::Beep(unsigned hz, unsigned ms) {
 std::string Win32Platform::CommandLine() {
   const char* line = GetCommandLineA();
   return line ? line : "";
+}
+
+void Win32Platform::WriteError(const std::string& text) {
+  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
+  DWORD mode = 0;
+  DWORD written = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    // Every Windows-1252 character lies in the Basic Multilingual Plane, so
+    // one UTF-16 unit each.
+    std::wstring wide;
+    for (char32_t c : UnicodeFrom1252(text)) wide += static_cast<wchar_t>(c);
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 Platform& HostPlatform() {

@@ -274,6 +274,44 @@ TEST(Console, PinIsGoneFromTheProcessListWhileTheRunWaits) {
   EXPECT_EQ(seen[0], std::string(TESSIVO_BIN) + '\0' + "COM1" + '\0' + "****" + '\0');
 }
 
+// While a run holds the PIN, its memory is no one else's: not dumpable (so
+// /proc/PID/mem and environ belong to root, not to the user it runs as) and
+// no core file, whatever the caller's limit.
+TEST(Console, RunIsNotDumpable) {
+  ConsoleRun run({"--silent"});  // the run then waits its longest
+  ASSERT_TRUE(run.modem().running());
+  const std::string device = run.modem().Device();
+  std::vector<std::string> argv = {TESSIVO_BIN, device, "4711"};
+  if (geteuid() == 0) {
+    // As root every /proc file is root's anyway: the run goes as nobody.
+    ASSERT_EQ(chmod(device.c_str(), 0666), 0);
+    argv.insert(argv.begin(),
+                {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+  }
+  struct stat mem {};
+  struct stat environ {};
+  std::string limits;
+  bool looked = false;
+  ProgramIo io;
+  io.whileRunning = [&](pid_t pid) {
+    if (looked || run.modem().BytesIn() != "AT+CPIN=4711\r") return;
+    const std::string proc = "/proc/" + std::to_string(pid);
+    looked = stat((proc + "/mem").c_str(), &mem) == 0 &&
+             stat((proc + "/environ").c_str(), &environ) == 0;
+    std::ifstream in(proc + "/limits");
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("Max core file size", 0) == 0) limits = line;
+    }
+  };
+  const ProcessResult result = RunProgram(argv, run.env(), io);
+  chmod(device.c_str(), 0620);
+  EXPECT_EQ(result.exitCode, 7) << result.err;
+  ASSERT_TRUE(looked);
+  EXPECT_EQ(mem.st_uid, 0u);
+  EXPECT_EQ(environ.st_uid, 0u);
+  EXPECT_NE(limits.find(" 0 "), std::string::npos) << limits;
+}
+
 // Standard input on a pseudo-terminal: what the terminal shows, and its
 // settings before, during and after the read.
 class TerminalInput {
@@ -290,6 +328,13 @@ class TerminalInput {
     close(master_);
   }
   int slave() const { return slave_; }
+  std::string Name() const { return ptsname(master_); }
+  std::string Settings() const {
+    termios tio{};
+    tcgetattr(slave_, &tio);
+    std::string bytes(reinterpret_cast<const char*>(&tio), sizeof tio);
+    return bytes;
+  }
   bool Echoes() const {
     termios tio{};
     tcgetattr(slave_, &tio);
@@ -332,6 +377,67 @@ TEST(Console, PinTypedOnATerminalIsNotEchoed) {
   EXPECT_TRUE(terminal.Echoes());
 }
 
+// The terminal the user sits at is no modem, by whatever name it is given:
+// status 5 at once, nothing shown on it, its settings untouched. The runs
+// have the harness's pty as standard input; setsid -c makes it the
+// controlling terminal too.
+TEST(Console, OwnTerminalIsRefusedAsAPort) {
+  ASSERT_EQ(access("/usr/bin/setsid", X_OK), 0) << "setsid (util-linux) is needed";
+  const struct {
+    const char* what;
+    std::vector<std::string> before;  // what runs the program
+    const char* port;                 // nullptr: the harness's pty by its path
+  } cases[] = {
+      {"standard input's terminal by its path", {}, nullptr},
+      {"/dev/tty of the controlling terminal", {"/usr/bin/setsid", "-w", "-c"}, "/dev/tty"},
+      {"the controlling terminal by its path, streams elsewhere",
+       {"/usr/bin/setsid", "-w", "-c", "/bin/sh", "-c", "exec \"$0\" \"$@\" </dev/null"},
+       nullptr},
+      {"the console", {}, "/dev/console"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ConsoleRun run;
+    TerminalInput terminal;
+    const std::string settings = terminal.Settings();
+    std::vector<std::string> argv = c.before;
+    argv.insert(argv.end(), {TESSIVO_BIN, c.port ? c.port : terminal.Name(), "4711"});
+    ProgramIo io;
+    io.inputFd = terminal.slave();
+    const ProcessResult result = RunProgram(argv, run.env(), io, 10000);
+    EXPECT_EQ(result.exitCode, 5) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(terminal.Shown(), "");
+    EXPECT_EQ(terminal.Settings(), settings);
+    EXPECT_LT(result.elapsedMs, 1500);  // the failure signal, nothing else
+  }
+}
+
+// After a run the modem's tty has the settings it had before, not ours.
+TEST(Console, PortSettingsAsFoundAfterARun) {
+  ConsoleRun run;
+  ASSERT_TRUE(run.modem().running());
+  const int fd = open(run.modem().Device().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  termios before{};
+  tcgetattr(fd, &before);
+  cfsetspeed(&before, B19200);
+  before.c_iflag |= IXON;
+  before.c_cc[VMIN] = 3;
+  tcsetattr(fd, TCSANOW, &before);
+  tcgetattr(fd, &before);
+  EXPECT_EQ(RunProgram({TESSIVO_BIN, "COM1", "1234"}, run.env()).exitCode, 0);
+  termios after{};
+  tcgetattr(fd, &after);
+  close(fd);
+  EXPECT_EQ(cfgetospeed(&after), B19200);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(after.c_cc[VMIN], 3);
+}
+
 TEST(Console, InterruptedPinReadGivesTheEchoBack) {
   const int signals[] = {SIGINT, SIGTERM, SIGHUP};
   for (int signal : signals) {
@@ -353,6 +459,154 @@ TEST(Console, InterruptedPinReadGivesTheEchoBack) {
     EXPECT_LT(result.elapsedMs, 5000);
     EXPECT_TRUE(terminal.Echoes());
     EXPECT_EQ(run.modem().BytesIn(), "");
+  }
+}
+
+// Mistyped command lines against the virtual modem: the usage text and the line naming the fault,
+// status 2, no tone, and nothing on the wire, whether or not a display could show a dialog.
+TEST(Console, RefusedCommandLinesSendNothing) {
+  const struct {
+    std::vector<std::string> args;
+    const char* lastLine;
+  } cases[] = {
+      {{"--dry-run", "COM1", "4711"}, "Unbekannte Option \"--dry-run\"\n"},
+      {{"--wiat", "60", "COM1", "4711"}, "Unbekannte Option \"--wiat\"\n"},
+      {{"COM1", "-v", "4711"}, "Unbekannte Option \"-v\"\n"},
+      {{"COM1", "4711", "-v"}, "Unbekannte Option \"-v\"\n"},
+      {{"COM1", "4711", "--wait", "60"}, "Optionen stehen vor PORT: \"--wait\"\n"},
+      {{"x", "COM1", "4711"}, "Zu viele Argumente (Argument 3): nur PORT und PIN\n"},
+      {{"COM1", "4711", "4711"}, "Zu viele Argumente (Argument 3): nur PORT und PIN\n"},
+      {{"--help", "COM1", "4711"}, "\"--help\" steht nur allein\n"},
+      {{"--version", "COM1", "4711"}, "\"--version\" steht nur allein\n"},
+      {{"--wait", "0", "COM1", "4711"},
+       "Sekunden f\xC3\xBCr \"--wait\": 1 bis 3600, nicht \"0\"\n"},
+      {{"--last-try", "COM1", "4711"}, "\"--last-try\" nur zusammen mit \"--wait\"\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    ConsoleRun run;
+    ASSERT_TRUE(run.modem().running());
+    std::vector<std::string> argv = {TESSIVO_BIN};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    auto env = run.env();
+    env["QT_QPA_PLATFORM"] = "offscreen";  // a dialog, if one opened, would keep running
+    const ProcessResult result = RunProgram(argv, env, 10000);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("Aufruf: tessivo", 0), 0u) << result.err;
+    const std::size_t end = result.err.size();
+    const std::size_t lineLength = std::string(c.lastLine).size();
+    ASSERT_GE(end, lineLength);
+    EXPECT_EQ(result.err.substr(end - lineLength), c.lastLine);
+    EXPECT_EQ(result.err.find("4711"), std::string::npos);  // the PIN is never repeated
+    EXPECT_EQ(run.modem().BytesIn(), "");
+    EXPECT_TRUE(run.Tones().empty());
+  }
+}
+
+char ProcessState(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(in, stat);
+  const std::size_t end = stat.rfind(')');
+  return end == std::string::npos || end + 2 >= stat.size() ? '?' : stat[end + 2];
+}
+
+// A stop while the PIN is typed gives the shell its terminal back with the
+// echo on; going on switches it off again, also when the terminal was set
+// meanwhile (as a shell sets its own) or the stop could not be caught.
+TEST(Console, PinReadKeepsEchoOffAcrossAStop) {
+  const struct {
+    const char* what;
+    int stop;
+    bool echoOnWhileStopped;  // the terminal shows the echo during the stop
+    bool setMeanwhile;        // the test switches the echo on during the stop
+  } cases[] = {
+      {"Ctrl-Z, fg", SIGTSTP, true, false},
+      {"Ctrl-Z, the shell's settings, fg", SIGTSTP, true, true},
+      {"a read from the background, fg", SIGTTIN, true, false},
+      {"SIGSTOP, the shell's settings, SIGCONT", SIGSTOP, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ConsoleRun run;
+    ASSERT_TRUE(run.modem().running());
+    TerminalInput terminal;
+    ProgramIo io;
+    io.inputFd = terminal.slave();
+    io.ownProcessGroup = true;  // a job of its own, or the stop would be discarded
+    int stage = 0;
+    bool echoWhileStopped = false;
+    io.whileRunning = [&](pid_t pid) {
+      if (stage == 0 && !terminal.Echoes()) {
+        kill(pid, c.stop);
+        stage = 1;
+      } else if (stage == 1 && ProcessState(pid) == 'T') {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        echoWhileStopped = terminal.Echoes();
+        if (c.setMeanwhile) {
+          termios tio{};
+          tcgetattr(terminal.slave(), &tio);
+          tio.c_lflag |= ECHO;
+          tcsetattr(terminal.slave(), TCSANOW, &tio);
+        }
+        kill(pid, SIGCONT);
+        stage = 2;
+      } else if (stage == 2 && ProcessState(pid) != 'T' && !terminal.Echoes()) {
+        terminal.Type("1234\n");
+        stage = 3;
+      }
+    };
+    const ProcessResult result = RunProgram({TESSIVO_BIN, "COM1", "-"}, run.env(), io, 15000);
+    EXPECT_EQ(stage, 3);
+    EXPECT_EQ(echoWhileStopped, c.echoOnWhileStopped);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(run.modem().BytesIn(), "AT+CPIN=1234\r");
+    EXPECT_EQ(terminal.Shown().find("1234"), std::string::npos);
+    EXPECT_TRUE(terminal.Echoes());
+  }
+}
+
+// A signal the caller ignores (trap '' INT) changes nothing: the read goes
+// on with the echo off, and the PIN typed afterwards is not shown.
+TEST(Console, IgnoredSignalLeavesTheEchoOff) {
+  for (const char* signal : {"INT", "HUP", "TERM", "QUIT", "TSTP"}) {
+    SCOPED_TRACE(signal);
+    ConsoleRun run;
+    ASSERT_TRUE(run.modem().running());
+    TerminalInput terminal;
+    ProgramIo io;
+    io.inputFd = terminal.slave();
+    io.ownProcessGroup = true;
+    int stage = 0;
+    std::chrono::steady_clock::time_point sentAt;
+    // The signal's number, as the shell's trap names it.
+    const std::map<std::string, int> numbers = {
+        {"INT", SIGINT}, {"HUP", SIGHUP}, {"TERM", SIGTERM}, {"QUIT", SIGQUIT}, {"TSTP", SIGTSTP}};
+    const int number = numbers.at(signal);
+    bool echoAfterSignal = true;
+    io.whileRunning = [&](pid_t pid) {
+      if (stage == 0 && !terminal.Echoes()) {
+        kill(pid, number);
+        sentAt = std::chrono::steady_clock::now();
+        stage = 1;
+      } else if (stage == 1 &&
+                 std::chrono::steady_clock::now() - sentAt > std::chrono::milliseconds(100)) {
+        echoAfterSignal = terminal.Echoes();
+        terminal.Type("1234\n");
+        stage = 2;
+      }
+    };
+    const ProcessResult result =
+        RunProgram({"/bin/sh", "-c", std::string("trap '' ") + signal + "; exec \"$0\" \"$@\"",
+                    TESSIVO_BIN, "COM1", "-"},
+                   run.env(), io, 15000);
+    EXPECT_EQ(stage, 2);
+    EXPECT_FALSE(echoAfterSignal);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(run.modem().BytesIn(), "AT+CPIN=1234\r");
+    EXPECT_EQ(terminal.Shown().find("1234"), std::string::npos);
+    EXPECT_TRUE(terminal.Echoes());
   }
 }
 
@@ -391,7 +645,12 @@ TEST(Console, WithoutADisplayTheUsageTextAndStatusTwo) {
     EXPECT_NE(result.err.find("/dev/ttyUSB2"), std::string::npos);
     EXPECT_NE(result.err.find("dialout"), std::string::npos);
     EXPECT_NE(result.err.find("Ger\xC3\xA4tepfad"), std::string::npos);  // UTF-8 on a terminal
-    EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 8);
+    // Short: --wait, the statuses 8 and 9 and who can read a PIN in the
+    // arguments took it from 8 lines to 13.
+    EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 13);
+    // Who can read a PIN given in the arguments, and the safer way.
+    EXPECT_NE(result.err.find("f\xC3\xBCr andere lesbar; sicherer: - </etc/tessivo/pin"),
+              std::string::npos);
   }
 }
 
@@ -412,6 +671,47 @@ TEST(Console, HelpAndVersion) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.rfind(c.startOfOutput, 0), 0u) << result.out;
     EXPECT_EQ(result.err, "");
+  }
+}
+
+// The text into a pipe whose reader has gone (tessivo --help | head -0): the
+// status stays that of the text, not death by SIGPIPE.
+TEST(Console, TextIntoAClosedPipeKeepsItsStatus) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {
+      {{"--help"}, 0},
+      {{"--version"}, 0},
+      {{"--bogus"}, 2},  // the usage text on stderr
+      {{}, 2},           // no display: the usage text on stderr
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    close(pipeFds[0]);  // nobody reads
+    const pid_t child = fork();
+    if (child == 0) {
+      for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "QT_QPA_PLATFORM"}) {
+        unsetenv(name);
+      }
+      signal(SIGPIPE, SIG_DFL);  // as a shell starts it, whatever the test runner does
+      dup2(pipeFds[1], 1);
+      dup2(pipeFds[1], 2);
+      std::vector<char*> argv = {const_cast<char*>(TESSIVO_BIN)};
+      for (const auto& a : c.args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(pipeFds[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    if (WIFEXITED(status)) {
+      EXPECT_EQ(WEXITSTATUS(status), c.status);
+    }
   }
 }
 
@@ -525,7 +825,10 @@ TEST(Console, DialogStartsBecomeTheDialogProgram) {
     if (c.hint) {
       EXPECT_EQ(result.err.rfind("Aufruf: tessivo PORT PIN", 0), 0u) << result.err;
       EXPECT_NE(result.err.find(kHint), std::string::npos) << result.err;
-      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 9);
+      // The usage text and the one line naming the package.
+      const std::string usage = RunProgram({TESSIVO_BIN, "--help"}, {}).out;
+      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'),
+                std::count(usage.begin(), usage.end(), '\n') + 1);
     } else {
       EXPECT_EQ(result.err.find(kHint), std::string::npos) << result.err;
     }

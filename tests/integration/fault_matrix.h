@@ -31,6 +31,7 @@ enum class PortKind {
   DevNull,         // com1 links to /dev/null
   DanglingLink,    // com1 links to nothing
   LinkToTextFile,  // com1 links to a text file
+  LinkLoop,        // com1 links to itself
   HeldExclusive,   // another program holds the modem's tty with TIOCEXCL
   SecondProgram,   // a first run holds the port while the second starts
   KilledMidway,    // the run gets `status` as a signal while it waits
@@ -176,6 +177,7 @@ inline const std::vector<FaultRow>& FaultRows() {
        Bound::AtOnce,
        nullptr,
        false},
+      {"link_to_itself", PortKind::LinkLoop, {}, "1234", 3, Bound::AtOnce, nullptr, false},
       // Other programs on the port, and runs that are killed.
       {"held_with_TIOCEXCL_by_another_program", PortKind::HeldExclusive, Replies("\r\nOK\r\n"),
        "1234", 4, Bound::AtOnce, nullptr, false},
@@ -186,6 +188,24 @@ inline const std::vector<FaultRow>& FaultRows() {
       {"killed_by_SIGTERM", PortKind::KilledMidway, Replies(""), "1234", SIGTERM, Bound::AtOnce,
        nullptr, false},
       {"killed_by_SIGHUP", PortKind::KilledMidway, Replies(""), "1234", SIGHUP, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGQUIT", PortKind::KilledMidway, Replies(""), "1234", SIGQUIT, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGUSR1", PortKind::KilledMidway, Replies(""), "1234", SIGUSR1, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGUSR2", PortKind::KilledMidway, Replies(""), "1234", SIGUSR2, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGALRM", PortKind::KilledMidway, Replies(""), "1234", SIGALRM, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGPIPE", PortKind::KilledMidway, Replies(""), "1234", SIGPIPE, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGXCPU", PortKind::KilledMidway, Replies(""), "1234", SIGXCPU, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGXFSZ", PortKind::KilledMidway, Replies(""), "1234", SIGXFSZ, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGVTALRM", PortKind::KilledMidway, Replies(""), "1234", SIGVTALRM, Bound::AtOnce,
+       nullptr, false},
+      {"killed_by_SIGPROF", PortKind::KilledMidway, Replies(""), "1234", SIGPROF, Bound::AtOnce,
        nullptr, false},
   };
   return rows;

@@ -6,8 +6,10 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -85,6 +87,20 @@ void ExpectSignal(const std::vector<CapturedTone>& tones, bool success) {
   for (const auto& tone : tones) EXPECT_NEAR(tone.hz, success ? 3000 : 120, success ? 60 : 3);
 }
 
+// The settings of a tty as a program sees them, for before and after a run.
+std::string SettingsOf(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  termios tio{};
+  const bool read = fd >= 0 && tcgetattr(fd, &tio) == 0;
+  if (fd >= 0) close(fd);
+  if (!read) return "unreadable";
+  std::ostringstream s;
+  s << std::hex << tio.c_iflag << ' ' << tio.c_oflag << ' ' << tio.c_cflag << ' ' << tio.c_lflag
+    << ' ' << cfgetispeed(&tio) << ' ' << cfgetospeed(&tio);
+  for (const cc_t c : tio.c_cc) s << ' ' << static_cast<int>(c);
+  return s.str();
+}
+
 class FaultMatrix : public ::testing::TestWithParam<FaultRow> {};
 
 TEST_P(FaultMatrix, ConsoleForm) {
@@ -126,6 +142,9 @@ TEST_P(FaultMatrix, ConsoleForm) {
       WriteFile(dir / "notes.txt", text);
       ASSERT_EQ(symlink((dir / "notes.txt").c_str(), port.c_str()), 0);
       break;
+    case PortKind::LinkLoop:
+      ASSERT_EQ(symlink(port.c_str(), port.c_str()), 0);
+      break;
     default:
       break;
   }
@@ -144,7 +163,13 @@ TEST_P(FaultMatrix, ConsoleForm) {
     ASSERT_EQ(ioctl(holder, TIOCEXCL), 0);
   }
 
+  const std::string settingsBefore = hasModem ? SettingsOf(port) : "";
+
   if (row.port == PortKind::KilledMidway) {
+    // SIGQUIT, SIGXCPU and SIGXFSZ would leave a core file in the test's
+    // folder otherwise; they end the process by their signal all the same.
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
     Started run(argv, env);
     ASSERT_TRUE(WaitUntil([&] { return modem->CommandArrived(); }, 5000));
     const auto signalled = steady_clock::now();
@@ -156,6 +181,7 @@ TEST_P(FaultMatrix, ConsoleForm) {
     EXPECT_LT(tookMs, static_cast<long>(row.bound));
     EXPECT_EQ(modem->BytesIn(), command);
     ExpectFreeAtOnce(port);
+    EXPECT_EQ(SettingsOf(port), settingsBefore) << "settings not restored";
     return;
   }
 
@@ -210,7 +236,10 @@ TEST_P(FaultMatrix, ConsoleForm) {
     }
     case PortKind::Modem:
       EXPECT_EQ(modem->BytesIn(), command);
-      if (row.modem.then == HostileBehaviour::Then::Stays) ExpectFreeAtOnce(port);
+      if (row.modem.then == HostileBehaviour::Then::Stays) {
+        ExpectFreeAtOnce(port);
+        EXPECT_EQ(SettingsOf(port), settingsBefore) << "settings not restored";
+      }
       break;
     default:
       break;

@@ -77,11 +77,13 @@ check "manual page footer" grep -q "Tessivo $version" <(zcat "$root/usr/share/ma
 # What goes where: the console program and what a headless box needs in
 # tessivo, for both architectures; the dialog and the desktop's files in
 # tessivo-gui.
-core_files="usr/bin/tessivo
+core_files="lib/systemd/system/tessivo-unlock@.service
+usr/bin/tessivo
 usr/bin/tessivo-modemsim
 usr/share/doc/tessivo/README.md
 usr/share/doc/tessivo/changelog.gz
 usr/share/doc/tessivo/copyright
+usr/share/doc/tessivo/examples/60-tessivo-unlock.rules
 usr/share/man/man1/tessivo-modemsim.1.gz
 usr/share/man/man1/tessivo.1.gz"
 gui_files="usr/bin/tessivo-dialog
@@ -224,6 +226,15 @@ unlock() {
   grep -qF "AT+CPIN=$pin" "$work/wire" || { echo "AT+CPIN=$pin not on the wire"; return 1; }
 }
 check "$bin/tessivo COM1 1234 unlocks $bin/tessivo-modemsim" unlock 1234 0 "$bin/tessivo"
+# Installed: the unit as systemd finds it, its manual page included;
+# unpacked: the unit with the unpacked program in its ExecStart line.
+if [[ -n $installed ]]; then
+  check "tessivo-unlock@.service: verify, and its ExecStart unlocks" "$here/tests/systemd/unit_test.sh" \
+    /lib/systemd/system/tessivo-unlock@.service - "$bin/tessivo-modemsim"
+else
+  check "tessivo-unlock@.service: verify, and its ExecStart unlocks" "$here/tests/systemd/unit_test.sh" \
+    "$root/lib/systemd/system/tessivo-unlock@.service" "$bin/tessivo" "$bin/tessivo-modemsim"
+fi
 check "$bin/tessivo --version" same "$("$bin/tessivo" --version </dev/null 2>&1)" "tessivo $version"
 check "$bin/tessivo --help points to the manual page" grep -q 'man tessivo' <<<"$("$bin/tessivo" --help </dev/null 2>&1)"
 check "ldd $bin/tessivo lists no Qt, X or GL library" no_gui_libraries "$(ldd "$bin/tessivo" 2>&1)"

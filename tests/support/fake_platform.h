@@ -108,6 +108,7 @@ class FakePlatform : public Platform {
     events.push_back("sleep " + std::to_string(ms) + " @" + std::to_string(now));
     now += ms;
   }
+  std::int64_t MonotonicMs() override { return now; }
   void Beep(unsigned hz, unsigned ms) override {
     tones.push_back({hz, ms, now});
     events.push_back("beep " + std::to_string(hz) + " " + std::to_string(ms));

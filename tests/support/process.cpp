@@ -43,6 +43,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, st
             const std::string& inPath) {
   const pid_t pid = fork();
   if (pid != 0) return pid;
+  if (io.ownProcessGroup) setpgid(0, 0);
   for (const auto& name : io.unset) unsetenv(name.c_str());
   for (const auto& [key, value] : env) setenv(key.c_str(), value.c_str(), 1);
   const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

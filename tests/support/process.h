@@ -30,6 +30,9 @@ struct ProgramIo {
   std::vector<std::string> unset;  // variables removed from the environment
   std::string input;               // standard input (else /dev/null)
   int inputFd = -1;                // or this descriptor, e.g. a terminal
+  // A process group of its own, as a shell gives a job: only then does a
+  // stop signal stop it (in a group the kernel deems orphaned, it would not).
+  bool ownProcessGroup = false;
   // Called every few ms with the child's pid while it runs.
   std::function<void(pid_t)> whileRunning;
 };

@@ -64,8 +64,7 @@ TEST(StartFromArguments, Table) {
   } cases[] = {
       {{"COM1", "1234"}, K::Console, "com1", "1234", false},
       {{"Com12", "AbCd"}, K::Console, "com12", "abcd", false},
-      {{"COMX", "1234"}, K::Console, "comx", "1234", false},        // opens nothing: status 3
-      {{"-v", "COM1", "1234"}, K::Console, "com1", "1234", false},  // words before: ignored
+      {{"COMX", "1234"}, K::Console, "comx", "1234", false},  // opens nothing: status 3
       {{" COM1 ", "1234 "}, K::Console, "com1", "1234", false},
       {{"COM1", "12;4"}, K::Console, "com1", "12;4", false},  // refused later: status 6
       {{"COM1", "-"}, K::Console, "com1", "", true},
@@ -81,8 +80,6 @@ TEST(StartFromArguments, Table) {
       {{"--help"}, K::Help, "", "", false},
       {{"-h"}, K::Help, "", "", false},
       {{"--version"}, K::Version, "", "", false},
-      {{"--help", "--version"}, K::Dialog, "", "", false},
-      {{"--HELP"}, K::Dialog, "", "", false},
       {{"COM1"}, K::Dialog, "", "", false},
       {{"COM1", "123"}, K::Dialog, "", "", false},
       {{"COM1", "12345"}, K::Dialog, "", "", false},
@@ -94,6 +91,12 @@ TEST(StartFromArguments, Table) {
       {{"COM1", "--"}, K::Dialog, "", "", false},
       {{"COM1", ""}, K::Dialog, "", "", false},
       {{"COM1 1234"}, K::Dialog, "", "", false},  // one argument is one word
+      {{"--", "COM1", "1234"}, K::Console, "com1", "1234", false},
+      {{"--", "/dev/-odd", "-"}, K::Console, "/dev/-odd", "", true},
+      {{"-"}, K::Dialog, "", "", false},  // "-" is no option
+      {{"--"}, K::Dialog, "", "", false},
+      {{"--", "--help"}, K::Dialog, "", "", false},  // after "--", a port alone
+      {{"a", "b"}, K::Dialog, "", "", false},
   };
   for (const auto& c : cases) {
     std::vector<std::string> argv = {"tessivo"};
@@ -112,11 +115,164 @@ TEST(StartFromArguments, Table) {
   }
 }
 
+// The console form with options: the seconds, and --last-try.
+TEST(StartFromArguments, WaitAndLastTry) {
+  struct WaitCase {
+    std::vector<std::string> args;
+    std::optional<unsigned> wait;
+    bool lastTry;
+    std::size_t pinArgument;
+  } cases[] = {
+      {{"--wait", "60", "COM1", "1234"}, 60, false, 4},
+      {{"--wait", "1", "COM1", "1234"}, 1, false, 4},
+      {{"--wait", "3600", "COM1", "1234"}, 3600, false, 4},
+      {{"--wait", "0060", "COM1", "1234"}, 60, false, 4},
+      {{"--wait", "120", "--last-try", "/dev/ttyUSB2", "-"}, 120, true, 0},
+      {{"--last-try", "--wait", "120", "COM1", "1234"}, 120, true, 5},
+      {{"--wait", "5", "--", "COM1", "1234"}, 5, false, 5},
+      {{"COM1", "1234"}, std::nullopt, false, 2},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {"tessivo"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(::testing::PrintToString(argv));
+    const StartRequest request = DecideStartFromArguments(argv);
+    ASSERT_EQ(request.kind, StartKind::Console);
+    EXPECT_EQ(request.waitSeconds, c.wait);
+    EXPECT_EQ(request.lastTry, c.lastTry);
+    EXPECT_EQ(request.pinArgument, c.pinArgument);
+    EXPECT_EQ(request.firstHiddenArgument, argv.size() - 1);  // the PIN, whatever its place
+  }
+}
+
+// Every refused line: the fault and the argument named; nothing of the
+// console form is filled in, so no caller can send a PIN from it.
+TEST(StartFromArguments, RefusedLines) {
+  using P = UsageProblem;
+  struct RefusedCase {
+    std::vector<std::string> args;
+    UsageProblem problem;
+    std::size_t offending;  // index in argv, program name = 0
+  } cases[] = {
+      {{"--dry-run", "COM1", "9999"}, P::UnknownOption, 1},
+      {{"--wiat", "60", "COM1", "1234"}, P::UnknownOption, 1},
+      {{"-v", "COM1", "1234"}, P::UnknownOption, 1},
+      {{"--HELP"}, P::UnknownOption, 1},
+      {{"--wait=60", "COM1", "1234"}, P::UnknownOption, 1},
+      {{"COM1", "-v", "1234"}, P::UnknownOption, 2},  // between
+      {{"COM1", "1234", "-v"}, P::UnknownOption, 3},  // after
+      {{"COM1", "1234", "--wait", "5"}, P::OptionAfterPort, 3},
+      {{"COM1", "--last-try", "1234"}, P::OptionAfterPort, 2},
+      {{"x", "COM1", "1234"}, P::TooManyArguments, 3},
+      {{"COM1", "1234", "5678"}, P::TooManyArguments, 3},
+      {{"--", "COM1", "1234", "--help"}, P::TooManyArguments, 4},
+      {{"--help", "COM1", "1234"}, P::NotAlone, 1},
+      {{"--version", "COM1", "1234"}, P::NotAlone, 1},
+      {{"COM1", "1234", "--help"}, P::NotAlone, 3},
+      {{"--help", "--version"}, P::NotAlone, 1},
+      {{"-h", "-h"}, P::NotAlone, 1},
+      {{"--wait", "5", "--wait", "6", "COM1", "1234"}, P::Repeated, 3},
+      {{"--wait", "5", "--last-try", "--last-try", "COM1", "1234"}, P::Repeated, 4},
+      {{"--wait"}, P::MissingSeconds, 1},
+      {{"--wait", "0", "COM1", "1234"}, P::BadSeconds, 2},
+      {{"--wait", "3601", "COM1", "1234"}, P::BadSeconds, 2},
+      {{"--wait", "99999999999", "COM1", "1234"}, P::BadSeconds, 2},
+      {{"--wait", "-5", "COM1", "1234"}, P::BadSeconds, 2},
+      {{"--wait", "+5", "COM1", "1234"}, P::BadSeconds, 2},
+      {{"--wait", " 5", "COM1", "1234"}, P::BadSeconds, 2},
+      {{"--wait", "5s", "COM1", "1234"}, P::BadSeconds, 2},
+      {{"--wait", "", "COM1", "1234"}, P::BadSeconds, 2},
+      {{"--wait", "COM1", "1234"}, P::BadSeconds, 2},  // the seconds forgotten
+      {{"--last-try", "COM1", "1234"}, P::LastTryWithoutWait, 1},
+      {{"--wait", "60"}, P::PortAndPinMissing, 0},
+      {{"--wait", "60", "COM1"}, P::PinMissing, 0},
+      {{"--wait", "60", "LPT1", "1234"}, P::NotAPort, 3},
+      {{"--wait", "60", "COM1", "12345"}, P::NotAPin, 4},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {"tessivo"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(::testing::PrintToString(argv));
+    const StartRequest request = DecideStartFromArguments(argv);
+    ASSERT_EQ(request.kind, StartKind::UsageError);
+    EXPECT_EQ(request.problem, c.problem);
+    EXPECT_EQ(request.offendingArgument, c.offending);
+    EXPECT_EQ(request.port, "");
+    EXPECT_EQ(request.pin, "");
+    EXPECT_FALSE(request.pinFromInput);
+    EXPECT_EQ(request.pinArgument, 0u);
+  }
+}
+
+// Whatever the decision, the arguments after the port leave the process
+// list; the seconds of --wait are not taken for the port.
+TEST(StartFromArguments, ArgumentsHiddenFromTheProcessList) {
+  struct HideCase {
+    std::vector<std::string> args;
+    std::size_t firstHidden;  // 0: nothing
+  } cases[] = {
+      {{"COM1", "1234"}, 2},
+      {{"COM1", "12345"}, 2},       // the dialog
+      {{"COM1", "1234", "-v"}, 2},  // refused
+      {{"-v", "COM1", "1234"}, 3},  // refused
+      {{"--wait", "60", "COM1", "1234"}, 4},
+      {{"--wait", "COM1", "1234"}, 3},  // the seconds forgotten: COM1 is still the port
+      {{"--wiat", "60", "COM1", "1234"}, 3},
+      {{"--", "-x", "1234"}, 3},
+      {{"COM1", "1234", "--"}, 2},  // a late "--" ends nothing and harms nothing
+      {{"COM1"}, 0},
+      {{"--help"}, 0},
+      {{}, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {"tessivo"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(::testing::PrintToString(argv));
+    EXPECT_EQ(DecideStartFromArguments(argv).firstHiddenArgument, c.firstHidden);
+  }
+}
+
 TEST(StartFromCommandLine, OnlyConsoleOrDialog) {
   EXPECT_EQ(DecideStartFromCommandLine("Tessivo COM1 1234").port, "com1");
   for (const char* line :
        {"Tessivo --help", "Tessivo --version", "Tessivo /dev/ttyUSB2 1234", "Tessivo COM1 -"}) {
     EXPECT_EQ(DecideStartFromCommandLine(line).kind, StartKind::Dialog) << line;
+  }
+}
+
+// Windows reads --wait and --last-try only right before the port; a
+// mistyped one there gives the dialog instead of a PIN sent at once.
+TEST(StartFromCommandLine, WaitAndLastTryBeforeThePort) {
+  const struct {
+    const char* line;
+    StartKind kind;
+    std::optional<unsigned> wait;
+    bool lastTry;
+  } cases[] = {
+      {"Tessivo --wait 60 COM5 1234", StartKind::Console, 60, false},
+      {"Tessivo --WAIT 60 --Last-Try COM5 1234", StartKind::Console, 60, true},
+      {"Tessivo --last-try --wait 60 COM5 1234", StartKind::Console, 60, true},
+      {"\"C:\\Program Files\\Tessivo\\Tessivo.exe\" --wait 120 COM5 1234", StartKind::Console, 120,
+       false},
+      {"Tessivo  --wait  60  COM5 1234", StartKind::Console, 60, false},
+      {"Tessivo --wait 60 x COM5 1234", StartKind::Console, std::nullopt,
+       false},  // not right before
+      {"Tessivo 60 COM5 1234", StartKind::Console, std::nullopt, false},
+      {"Tessivo --wait 0 COM5 1234", StartKind::Dialog, std::nullopt, false},
+      {"Tessivo --wait 3601 COM5 1234", StartKind::Dialog, std::nullopt, false},
+      {"Tessivo --wait abc COM5 1234", StartKind::Dialog, std::nullopt, false},
+      {"Tessivo --wait COM5 1234", StartKind::Dialog, std::nullopt, false},
+      {"Tessivo --last-try COM5 1234", StartKind::Dialog, std::nullopt, false},
+      {"Tessivo --wait 5 --wait 6 COM5 1234", StartKind::Dialog, std::nullopt, false},
+      {"Tessivo --wait 60 --last-try --last-try COM5 1234", StartKind::Dialog, std::nullopt, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const StartRequest request = DecideStartFromCommandLine(c.line);
+    ASSERT_EQ(request.kind, c.kind);
+    EXPECT_EQ(request.waitSeconds, c.wait);
+    EXPECT_EQ(request.lastTry, c.lastTry);
+    EXPECT_EQ(request.pin, c.kind == StartKind::Console ? "1234" : "");
   }
 }
 

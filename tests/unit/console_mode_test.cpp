@@ -62,6 +62,15 @@ const Case kCases[] = {
     {"echo and nothing else", "1234", "", 0, true, O::NotAccepted},
     {"silent modem", "1234", "", 0, false, O::NoAnswer},
     {"nothing at first, an error late", "1234", "\r\nERROR\r\n", 3200, false, O::NotAccepted},
+    // A SIM that is busy or not ready used up no try: the script may retry.
+    {"SIM busy, numeric", "1234", "\r\n+CME ERROR: 14\r\n", 0, true, O::SimNotReady},
+    {"SIM busy, verbose", "1234", "\r\n+CME ERROR: SIM busy\r\n", 0, true, O::SimNotReady},
+    {"SIM not ready, verbose", "1234", "\r\n+CME ERROR: SIM not ready\r\n", 0, true,
+     O::SimNotReady},
+    {"SIM busy, late", "1234", "\r\n+CME ERROR: 14\r\n", 3200, false, O::SimNotReady},
+    // Other codes that merely begin with 14 are other errors.
+    {"error 148 is no busy SIM", "1234", "\r\n+CME ERROR: 148\r\n", 0, true, O::NotAccepted},
+    {"wrong PIN is no busy SIM", "1234", "\r\n+CME ERROR: 16\r\n", 0, true, O::NotAccepted},
 };
 
 TEST(ConsoleMode, OutcomeAndSignal) {
@@ -189,7 +198,8 @@ TEST(ConsoleMode, UnsafePinIsNeverSentNorThePortOpened) {
 TEST(ConsoleMode, ExitStatusOfEveryOutcome) {
   const std::pair<ConsoleOutcome, int> table[] = {
       {O::Accepted, 0},   {O::NotAccepted, 1}, {O::PortNotFound, 3}, {O::PortBusy, 4},
-      {O::PortFaulty, 5}, {O::UnsafePin, 6},   {O::NoAnswer, 7}};
+      {O::PortFaulty, 5}, {O::UnsafePin, 6},   {O::NoAnswer, 7},      {O::SimNotReady, 8},
+      {O::LastTryKept, 9}};
   for (const auto& [outcome, status] : table) EXPECT_EQ(ExitStatusFor(outcome), status);
 }
 
@@ -214,14 +224,14 @@ TEST(SimUnlockApp, StartsEndAsTheyShould) {
       {"Windows, --help is the dialog", {}, "tessivo --help", {}, 2, 0, "", true, {}},
       // The stand-in finds no window system, as Linux without a display.
       {"no arguments, no display", Args{"tessivo"}, "", {}, 2, 0, "", true, {}},
-      {"five-digit PIN, no display", Args{"tessivo", "COM1", "12345"}, "", {}, 2, 0, "", true, {}},
+      {"five-digit PIN, no display", Args{"tessivo", "COM1", "12345"}, "", {}, 2, 0, "", true, {2}},
       {"help", Args{"tessivo", "--help"}, "", {}, 0, 0, "usage", false, {}},
       {"version", Args{"tessivo", "--version"}, "", {}, 0, 0, "tessivo 1.0.0\n", false, {}},
       {"accepted, PIN hidden", Args{"tessivo", "COM1", "1234"}, "", {}, 0, 1, "", false, {2}},
-      {"PIN from input", Args{"tessivo", "COM1", "-"}, "", "1234\r", 0, 1, "", false, {}},
-      {"wrong PIN from input", Args{"tessivo", "COM1", "-"}, "", " 9999 ", 1, 2, "", false, {}},
-      {"no input line", Args{"tessivo", "COM1", "-"}, "", {}, 6, 2, "", false, {}},
-      {"long input line", Args{"tessivo", "COM1", "-"}, "", "12345", 6, 2, "", false, {}},
+      {"PIN from input", Args{"tessivo", "COM1", "-"}, "", "1234\r", 0, 1, "", false, {2}},
+      {"wrong PIN from input", Args{"tessivo", "COM1", "-"}, "", " 9999 ", 1, 2, "", false, {2}},
+      {"no input line", Args{"tessivo", "COM1", "-"}, "", {}, 6, 2, "", false, {2}},
+      {"long input line", Args{"tessivo", "COM1", "-"}, "", "12345", 6, 2, "", false, {2}},
       {"unsafe PIN", Args{"tessivo", "COM1", "12;4"}, "", {}, 6, 2, "", false, {2}},
   };
   for (const auto& c : cases) {
@@ -270,6 +280,56 @@ TEST(SimUnlockApp, DialogStartEndsAsTheDialogPath) {
     EXPECT_TRUE(platform.tones.empty());
   }
   StandInDialogPathResult() = DialogPathResult::NoWindowSystem;
+}
+
+// A refused command line: the usage text and one line naming the fault on
+// stderr, status 2, no port opened, no tone, every argument after the port
+// hidden. An argument that may be a PIN is named by its place only.
+TEST(SimUnlockApp, RefusedCommandLines) {
+  using Args = std::vector<std::string>;
+  const struct {
+    Args arguments;
+    const char* line;
+    std::vector<std::size_t> hidden;
+  } cases[] = {
+      {{"tessivo", "--dry-run", "COM1", "9999"}, "Unbekannte Option \"--dry-run\"\n", {3}},
+      {{"tessivo", "COM1", "1234", "-v"}, "Unbekannte Option \"-v\"\n", {2, 3}},
+      {{"tessivo", "COM1", "1234", "--wait", "9"},
+       "Optionen stehen vor PORT: \"--wait\"\n",
+       {2, 3, 4}},
+      {{"tessivo", "--help", "COM1", "1234"}, "\"--help\" steht nur allein\n", {3}},
+      {{"tessivo", "x", "COM1", "1234"},
+       "Zu viele Argumente (Argument 3): nur PORT und PIN\n",
+       {2, 3}},
+      {{"tessivo", "--wait", "5", "--wait", "6", "COM1", "1234"},
+       "Doppelt angegeben: \"--wait\"\n",
+       {6}},
+      {{"tessivo", "--wait"}, "Nach \"--wait\" fehlen die Sekunden (1 bis 3600)\n", {}},
+      {{"tessivo", "--wait", "9\x1b[2J", "COM1", "1234"},
+       "Sekunden f\xFCr \"--wait\": 1 bis 3600, nicht \"9?[2J\"\n",
+       {3, 4}},  // no number: taken for the port
+      {{"tessivo", "--last-try", "COM1", "1234"},
+       "\"--last-try\" nur zusammen mit \"--wait\"\n",
+       {3}},
+      {{"tessivo", "--wait", "9"}, "PORT und PIN fehlen\n", {}},
+      {{"tessivo", "--wait", "9", "COM1"}, "PIN fehlt\n", {}},
+      {{"tessivo", "--wait", "9", "LPT1", "1234"}, "Kein Port: \"LPT1\"\n", {4}},
+      {{"tessivo", "--wait", "9", "COM1", "12345"},
+       "Keine PIN (Argument 4): vier Buchstaben oder Ziffern, oder -\n",
+       {4}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.arguments));
+    FakePlatform platform;
+    platform.arguments = c.arguments;
+    SimUnlockApp app(platform);
+    EXPECT_EQ(app.Run(), 2);
+    EXPECT_EQ(platform.err, UsageText() + c.line);
+    EXPECT_EQ(platform.out, "");
+    EXPECT_TRUE(platform.tones.empty());
+    EXPECT_TRUE(platform.Port("com1").log.empty());
+    EXPECT_EQ(platform.hiddenArguments, c.hidden);
+  }
 }
 
 }  // namespace

@@ -76,11 +76,18 @@ TEST(OpenErrors, Table) {
     int error;
     PortOpenResult result;
   } cases[] = {
-      {ENOENT, PortOpenResult::NotFound},  {ENODEV, PortOpenResult::NotFound},
-      {ENXIO, PortOpenResult::NotFound},   {EACCES, PortOpenResult::Busy},
-      {EPERM, PortOpenResult::Busy},       {EBUSY, PortOpenResult::Busy},
-      {EWOULDBLOCK, PortOpenResult::Busy}, {EIO, PortOpenResult::Faulty},
-      {EISDIR, PortOpenResult::Faulty},    {ELOOP, PortOpenResult::Faulty},
+      {ENOENT, PortOpenResult::NotFound},
+      {ENODEV, PortOpenResult::NotFound},
+      {ENXIO, PortOpenResult::NotFound},
+      {EACCES, PortOpenResult::Busy},
+      {EPERM, PortOpenResult::Busy},
+      {EBUSY, PortOpenResult::Busy},
+      {EWOULDBLOCK, PortOpenResult::Busy},
+      {EIO, PortOpenResult::Faulty},
+      {EISDIR, PortOpenResult::Faulty},
+      {ELOOP, PortOpenResult::NotFound},
+      {ENAMETOOLONG, PortOpenResult::NotFound},
+      {ENOTDIR, PortOpenResult::NotFound},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PosixSerialDevice::ClassifyOpenError(c.error), c.result) << c.error;
@@ -137,6 +144,38 @@ class PtyPort : public ::testing::Test {
   int slave_ = -1;
   std::string dir_;
 };
+
+termios SettingsOf(int fd) {
+  termios tio{};
+  tcgetattr(fd, &tio);
+  return tio;
+}
+
+// The settings a program can see and change, c_cc included.
+::testing::AssertionResult SameSettings(const termios& a, const termios& b) {
+  if (a.c_iflag != b.c_iflag || a.c_oflag != b.c_oflag || a.c_cflag != b.c_cflag ||
+      a.c_lflag != b.c_lflag || cfgetispeed(&a) != cfgetispeed(&b) ||
+      cfgetospeed(&a) != cfgetospeed(&b)) {
+    return ::testing::AssertionFailure() << "flags or speed changed";
+  }
+  for (std::size_t i = 0; i < NCCS; ++i) {
+    if (a.c_cc[i] != b.c_cc[i]) return ::testing::AssertionFailure() << "c_cc[" << i << "]";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Settings no one would mistake for ours: 19200 baud, XON/XOFF, CR to NL,
+// output processing, a canonical line.
+termios UnlikeOurs(int fd) {
+  termios tio = SettingsOf(fd);
+  cfsetspeed(&tio, B19200);
+  tio.c_iflag |= IXON | ICRNL;
+  tio.c_oflag |= OPOST | ONLCR;
+  tio.c_lflag |= ICANON | ISIG;
+  tio.c_cc[VMIN] = 5;
+  tcsetattr(fd, TCSANOW, &tio);
+  return SettingsOf(fd);
+}
 
 long ElapsedMs(steady_clock::time_point since) {
   return static_cast<long>(duration_cast<milliseconds>(steady_clock::now() - since).count());
@@ -229,6 +268,99 @@ TEST_F(PtyPort, OutputStoppedByAnEarlierXoffGoesOutAfterConfigure) {
   EXPECT_EQ(device.Write("AT\r", 3), 3u);
   EXPECT_EQ(Received(), "AT\r");
   device.Close();
+}
+
+// Closing leaves the tty with the settings it had before the open, whether
+// the device was closed or only freed.
+TEST_F(PtyPort, SettingsAsFoundAfterTheRun) {
+  for (const bool explicitClose : {true, false}) {
+    SCOPED_TRACE(explicitClose ? "Close" : "freed");
+    const termios before = UnlikeOurs(slave_);
+    {
+      PosixSerialDevice device;
+      ASSERT_EQ(device.Open("COM1"), PortOpenResult::Opened);
+      device.Configure();
+      EXPECT_FALSE(SameSettings(SettingsOf(slave_), before));
+      if (explicitClose) device.Close();
+    }
+    EXPECT_TRUE(SameSettings(SettingsOf(slave_), before));
+  }
+}
+
+// The terminal a person sits at is never a port, whatever name it is given:
+// standard input, output or error, the controlling terminal, /dev/tty and the
+// console are refused as faulty before a byte is written or a setting
+// changed. The same pty that is nobody's terminal, under a console's name,
+// is a modem.
+TEST_F(PtyPort, TheProcesssOwnTerminalIsNoPort) {
+  enum class Ours { No, Input, Output, Error, Controlling };
+  const std::string slaveName = ttyname(slave_);
+  const std::string consoleName = dir_ + "/tty9";
+  ASSERT_EQ(symlink(slaveName.c_str(), consoleName.c_str()), 0);
+  const struct {
+    const char* what;
+    Ours ours;
+    std::string port;
+    PortOpenResult result;
+  } cases[] = {
+      {"standard input", Ours::Input, "COM1", PortOpenResult::Faulty},
+      {"standard output", Ours::Output, slaveName, PortOpenResult::Faulty},
+      {"standard error", Ours::Error, "COM1", PortOpenResult::Faulty},
+      {"controlling terminal, streams elsewhere", Ours::Controlling, "COM1",
+       PortOpenResult::Faulty},
+      {"/dev/tty with a controlling terminal", Ours::Controlling, "/dev/tty",
+       PortOpenResult::Faulty},
+      {"/dev/console", Ours::No, "/dev/console", PortOpenResult::Faulty},
+      {"nobody's terminal", Ours::No, "COM1", PortOpenResult::Opened},
+      {"nobody's terminal named like a console", Ours::No, consoleName, PortOpenResult::Opened},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const termios before = UnlikeOurs(slave_);
+    int told[2];
+    int done[2];
+    ASSERT_EQ(pipe(told), 0);
+    ASSERT_EQ(pipe(done), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      close(told[0]);
+      close(done[1]);
+      const int null = open("/dev/null", O_RDWR);
+      for (int fd = 0; fd <= 2; ++fd) dup2(null, fd);
+      if (c.ours == Ours::Input) dup2(slave_, 0);
+      if (c.ours == Ours::Output) dup2(slave_, 1);
+      if (c.ours == Ours::Error) dup2(slave_, 2);
+      if (c.ours == Ours::Controlling && (setsid() < 0 || ioctl(slave_, TIOCSCTTY, 0) != 0)) {
+        _exit(2);
+      }
+      PosixSerialDevice device;
+      const PortOpenResult result = device.Open(c.port);
+      if (result == PortOpenResult::Opened) device.Configure();
+      const bool wrote = device.Write("AT+CPIN=1234\r", 13) != 0;
+      const char answer[2] = {static_cast<char>('0' + static_cast<int>(result)), wrote ? 'w' : '-'};
+      (void)!write(told[1], answer, 2);
+      char go = 0;
+      (void)!read(done[0], &go, 1);  // closing flushes what the test has not read yet
+      device.Close();
+      _exit(0);
+    }
+    close(told[1]);
+    close(done[0]);
+    char answer[2] = {};
+    const ssize_t n = read(told[0], answer, 2);
+    close(told[0]);
+    const std::string received = Received();
+    close(done[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_EQ(n, 2) << "child status " << status;
+    EXPECT_EQ(answer[0] - '0', static_cast<int>(c.result));
+    const bool opened = c.result == PortOpenResult::Opened;
+    EXPECT_EQ(answer[1], opened ? 'w' : '-');
+    EXPECT_EQ(received, opened ? "AT+CPIN=1234\r" : "");
+    EXPECT_TRUE(SameSettings(SettingsOf(slave_), before));
+  }
+  unlink(consoleName.c_str());
 }
 
 TEST_F(PtyPort, SecondOpenIsRefusedAsBusyUntilTheFirstCloses) {
@@ -324,7 +456,8 @@ TEST_F(PtyPort, DeviceFreedWithoutCloseLeavesThePortFree) {
 }
 
 // A process ended by SIGINT, SIGTERM or SIGHUP while it holds a port
-// releases it first (the tty is no longer exclusive, the lock is gone) and
+// releases it first (the tty is no longer exclusive, the lock is gone, its
+// settings are as before) and
 // still ends by that signal; one started with SIGHUP ignored (nohup) keeps
 // ignoring it.
 TEST_F(PtyPort, TerminatingSignalsReleaseTheOpenPortAndStillEndTheProcess) {
@@ -334,6 +467,7 @@ TEST_F(PtyPort, TerminatingSignalsReleaseTheOpenPortAndStillEndTheProcess) {
   } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.signal) + (c.ignoredAtStart ? " ignored" : ""));
+    const termios before = UnlikeOurs(slave_);
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
@@ -341,6 +475,7 @@ TEST_F(PtyPort, TerminatingSignalsReleaseTheOpenPortAndStillEndTheProcess) {
       if (c.ignoredAtStart) signal(SIGHUP, SIG_IGN);
       PosixSerialDevice device;
       const bool opened = device.Open("COM1") == PortOpenResult::Opened;
+      device.Configure();
       (void)!write(ready[1], opened ? "1" : "0", 1);
       for (;;) pause();
     }
@@ -366,6 +501,7 @@ TEST_F(PtyPort, TerminatingSignalsReleaseTheOpenPortAndStillEndTheProcess) {
     EXPECT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), c.ignoredAtStart ? SIGTERM : c.signal);
     EXPECT_EQ(ExclusiveMode(slave_), 0);
+    EXPECT_TRUE(SameSettings(SettingsOf(slave_), before));
     PosixSerialDevice next;
     EXPECT_EQ(next.Open("COM1"), PortOpenResult::Opened);
     next.Close();

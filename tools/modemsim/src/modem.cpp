@@ -52,7 +52,7 @@ const Modem::Entry Modem::kCommands[] = {
 
 Modem::Modem(const ModemSettings& settings)
     : settings_(settings),
-      sim_(settings.state, settings.lock, settings.pin, settings.puk),
+      sim_(settings.state, settings.lock, settings.pin, settings.puk, settings.pinTries),
       output_(settings.trickle, settings.noise, kNoiseLine) {
   modes_.echo = settings.echo;
   modes_.cmee = settings.cmee;
@@ -60,7 +60,7 @@ Modem::Modem(const ModemSettings& settings)
 
 void Modem::Receive(std::string_view bytes, Time now) {
   // Silent: the stick takes everything and does nothing, not even echo.
-  if (settings_.silent) return;
+  if (settings_.silent || now < settings_.muteAtStart) return;
   for (char c : bytes) {
     // Echo is of every byte as it came, before the line is understood.
     if (modes_.echo) pendingEcho_ += c;

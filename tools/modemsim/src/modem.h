@@ -33,6 +33,15 @@ struct ModemSettings {
   Millis noise{0};
   Millis simBusy{0};
   bool silent = false;
+  // PIN tries left at start; each wrong PIN counts down, and at 0 the SIM
+  // wants its PUK.
+  int pinTries = SimCard::kPinTries;
+  // A stick that is still starting: for the first busyAtStart the SIM
+  // answers every command that needs it with "SIM busy" (+CME ERROR: 14);
+  // for the first muteAtStart the modem reads everything and answers
+  // nothing, not even the echo. Both count from the sim's start.
+  Millis busyAtStart{0};
+  Millis muteAtStart{0};
   // +CLCK while the SIM still waits for its PIN: carried out (true), or
   // refused with "SIM PIN required" (false).
   bool clckBeforePin = true;
@@ -129,8 +138,7 @@ class Modem {
   // A setting: the test form answers `range`, the read form the current
   // value, the set form runs `set`; the bare action form is an error.
   Status Parameter(const AtCommand& cmd, Reply& reply, const std::string& range,
-                   const std::function<std::string()>& current,
-                   const std::function<Status()>& set);
+                   const std::function<std::string()>& current, const std::function<Status()>& set);
 
   // The command line itself, V.250 (modem_line.cpp).
   Status Echo(const AtCommand& cmd, Time, Reply&);
@@ -180,6 +188,7 @@ class Modem {
   // The error for a command that needs an unlocked, idle SIM, if any.
   std::optional<Status> NeedSim(Time now) const;
   bool Busy(Time now) const { return sim_.state() == SimState::kReady && now < busyUntil_; }
+  bool SimStarting(Time now) const { return now < settings_.busyAtStart; }
 
   ModemSettings settings_;
   SimCard sim_;

@@ -7,6 +7,7 @@
 namespace tessivo::modemsim {
 
 std::optional<Modem::Status> Modem::NeedSim(Time now) const {
+  if (SimStarting(now)) return Cme(CmeError::kSimBusy);
   switch (sim_.state()) {
     case SimState::kAbsent:
       return Cme(CmeError::kSimNotInserted);
@@ -28,6 +29,7 @@ Modem::Status Modem::Cpin(const AtCommand& cmd, Time now, Reply& reply) {
     case AtCommand::Form::kTest:
       return Ok();
     case AtCommand::Form::kRead:
+      if (SimStarting(now)) return Cme(CmeError::kSimBusy);
       switch (sim_.state()) {
         case SimState::kAbsent:
           return Cme(CmeError::kSimNotInserted);
@@ -53,6 +55,8 @@ Modem::Status Modem::Cpin(const AtCommand& cmd, Time now, Reply& reply) {
 
   reply.password = true;
   if (cmd.args.empty() || cmd.args.size() > 2 || cmd.args[0].empty()) return Error();
+  // A SIM still starting does not look at the PIN: no try is used.
+  if (SimStarting(now)) return Cme(CmeError::kSimBusy);
   switch (sim_.state()) {
     case SimState::kAbsent:
       return Cme(CmeError::kSimNotInserted);
@@ -92,6 +96,7 @@ Modem::Status Modem::Clck(const AtCommand& cmd, Time now, Reply& reply) {
   // have (it takes any operator's card).
   std::string facility = Upper(cmd.args[0]);
   if (facility != "SC" && facility != "PN") return Cme(CmeError::kOperationNotSupported);
+  if (SimStarting(now)) return Cme(CmeError::kSimBusy);
   if (sim_.state() == SimState::kAbsent) return Cme(CmeError::kSimNotInserted);
   if (sim_.state() == SimState::kBlocked) return Cme(CmeError::kSimFailure);
   if (sim_.state() == SimState::kWaitPin && !settings_.clckBeforePin) {
@@ -133,7 +138,7 @@ Modem::Status Modem::Cpwd(const AtCommand& cmd, Time now, Reply& reply) {
   return Ok();
 }
 
-Modem::Status Modem::Cpinr(const AtCommand& cmd, Time, Reply& reply) {
+Modem::Status Modem::Cpinr(const AtCommand& cmd, Time now, Reply& reply) {
   std::string filter = "*";
   if (cmd.form == AtCommand::Form::kSet) {
     if (cmd.args.size() != 1) return Error();
@@ -143,6 +148,7 @@ Modem::Status Modem::Cpinr(const AtCommand& cmd, Time, Reply& reply) {
   } else if (cmd.form != AtCommand::Form::kAction) {
     return Error();
   }
+  if (SimStarting(now)) return Cme(CmeError::kSimBusy);
   if (sim_.state() == SimState::kAbsent) return Cme(CmeError::kSimNotInserted);
 
   // The selection may end in a wildcard: "SIM*" asks for both codes.

@@ -71,6 +71,10 @@ const char* UsageText() {
          "  --silent            read everything, answer nothing\n"
          "  --noise MS          send an unsolicited ^RSSI line every MS\n"
          "  --sim-busy MS       after the SIM is unlocked, answer \"SIM busy\" for MS\n"
+         "  --pin-tries N       PIN tries left at start, 1 to 3 (default 3)\n"
+         "  --busy-at-start MS  for MS after start, the SIM answers \"SIM busy\" to every\n"
+         "                      command that needs it (+CME ERROR: 14)\n"
+         "  --mute-at-start MS  for MS after start, answer nothing, not even the echo\n"
          "  --clck-before-pin accept|refuse\n"
          "                      +CLCK while the SIM waits for its PIN: carried out\n"
          "                      (default) or refused with +CME ERROR: 11\n"
@@ -108,10 +112,15 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       continue;
     }
 
-    static const char* const kWithValue[] = {
-        "--link",       "--state",          "--pin",        "--puk",     "--lock",  "--echo",
-        "--cmee",       "--reply-delay",    "--late-final", "--trickle", "--noise", "--sim-busy",
-        "--transcript", "--clck-before-pin"};
+    static const char* const kWithValue[] = {"--link",         "--state",
+                                             "--pin",          "--puk",
+                                             "--lock",         "--echo",
+                                             "--cmee",         "--reply-delay",
+                                             "--late-final",   "--trickle",
+                                             "--noise",        "--sim-busy",
+                                             "--transcript",   "--clck-before-pin",
+                                             "--pin-tries",    "--busy-at-start",
+                                             "--mute-at-start"};
     bool known = false;
     for (const char* option : kWithValue) known = known || name == option;
     if (!known) return fail("unknown option: " + args[i]);
@@ -152,6 +161,13 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       ok = ParseMillis(value, m.noise);
     } else if (name == "--sim-busy") {
       ok = ParseMillis(value, m.simBusy);
+    } else if (name == "--pin-tries") {
+      ok = value.size() == 1 && value[0] >= '1' && value[0] <= '0' + SimCard::kPinTries;
+      if (ok) m.pinTries = value[0] - '0';
+    } else if (name == "--busy-at-start") {
+      ok = ParseMillis(value, m.busyAtStart);
+    } else if (name == "--mute-at-start") {
+      ok = ParseMillis(value, m.muteAtStart);
     } else if (name == "--clck-before-pin") {
       ok = value == "accept" || value == "refuse";
       m.clckBeforePin = value == "accept";

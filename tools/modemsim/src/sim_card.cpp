@@ -41,8 +41,12 @@ std::string TriesLeft(int n) {
 
 }  // namespace
 
-SimCard::SimCard(SimState state, bool lockEnabled, std::string pin, std::string puk)
-    : state_(state), lockEnabled_(lockEnabled), pin_(std::move(pin)), puk_(std::move(puk)) {
+SimCard::SimCard(SimState state, bool lockEnabled, std::string pin, std::string puk, int pinTries)
+    : state_(state),
+      lockEnabled_(lockEnabled),
+      pin_(std::move(pin)),
+      puk_(std::move(puk)),
+      pinTriesLeft_(pinTries) {
   if (state_ == SimState::kWaitPin && !lockEnabled_) state_ = SimState::kReady;
   if (state_ == SimState::kWaitPuk) pinTriesLeft_ = 0;
 }

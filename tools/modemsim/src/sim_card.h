@@ -40,9 +40,11 @@ class SimCard {
   static constexpr int kPinTries = 3;
   static constexpr int kPukTries = 10;
 
-  // A card that starts in `state`. With the lock off a card that would want
-  // its PIN is ready at once; a card that wants its PUK or is missing stays so.
-  SimCard(SimState state, bool lockEnabled, std::string pin, std::string puk);
+  // A card that starts in `state` with `pinTries` PIN tries left (1 to
+  // kPinTries). With the lock off a card that would want its PIN is ready at
+  // once; a card that wants its PUK or is missing stays so.
+  SimCard(SimState state, bool lockEnabled, std::string pin, std::string puk,
+          int pinTries = kPinTries);
 
   SimState state() const { return state_; }
   bool lockEnabled() const { return lockEnabled_; }

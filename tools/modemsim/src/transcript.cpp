@@ -1,5 +1,8 @@
 #include "transcript.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tessivo::modemsim {
 
 std::string EscapeBytes(std::string_view bytes) {
@@ -37,7 +40,11 @@ Transcript::~Transcript() {
 }
 
 bool Transcript::Open(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "a");
+  // The transcript holds every PIN sent: readable by its owner only.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  file_ = fdopen(fd, "a");
+  if (!file_) close(fd);
   return file_ != nullptr;
 }
 

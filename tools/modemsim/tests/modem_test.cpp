@@ -500,6 +500,64 @@ TEST(ModemTimingTest, SimBusyAfterUnlockUntilTheWindowEnds) {
   EXPECT_EQ(Say(modem, "AT+CPIN?\r", 600ms), "\r\n+CPIN: READY\r\n\r\nOK\r\n");
 }
 
+// A stick that is still starting, and a card with fewer tries: what a client
+// that waits for it sees, command by command.
+TEST(ModemTimingTest, AStickStillStarting) {
+  struct Step {
+    Time at;
+    const char* in;
+    const char* out;
+  };
+  struct Case {
+    const char* what;
+    ModemSettings settings;
+    std::vector<Step> steps;
+  };
+  ModemSettings busy;
+  busy.busyAtStart = 3000ms;
+  busy.echo = false;
+  busy.cmee = 1;
+  ModemSettings busyVerbose = busy;
+  busyVerbose.cmee = 2;
+  ModemSettings mute;
+  mute.muteAtStart = 2000ms;
+  ModemSettings oneTry;
+  oneTry.pinTries = 1;
+  oneTry.echo = false;
+  oneTry.cmee = 1;
+  const Case cases[] = {
+      {"busy SIM, the modem itself answers",
+       busy,
+       {{0ms, "AT\r", "\r\nOK\r\n"},
+        {100ms, "AT+CPIN?\r", "\r\n+CME ERROR: 14\r\n"},
+        {200ms, "AT+CPINR=\"SIM PIN\"\r", "\r\n+CME ERROR: 14\r\n"},
+        {300ms, "AT+CLCK=\"SC\",2\r", "\r\n+CME ERROR: 14\r\n"},
+        // Refused without looking at it: the right PIN later still has its 3 tries.
+        {400ms, "AT+CPIN=9999\r", "\r\n+CME ERROR: 14\r\n"},
+        {2999ms, "AT+CPIN?\r", "\r\n+CME ERROR: 14\r\n"},
+        {3000ms, "AT+CPIN?\r", "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"},
+        {3000ms, "AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN,3,3\r\n\r\nOK\r\n"}}},
+      {"busy SIM, verbose", busyVerbose, {{0ms, "AT+CPIN?\r", "\r\n+CME ERROR: SIM busy\r\n"}}},
+      {"mute modem",
+       mute,
+       {{0ms, "AT\r", ""}, {1999ms, "AT\r", ""}, {2000ms, "AT\r", "AT\r\r\nOK\r\n"}}},
+      {"one try left",
+       oneTry,
+       {{0ms, "AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN,1,3\r\n\r\nOK\r\n"},
+        {0ms, "AT+CPIN=9999\r", "\r\n+CME ERROR: 16\r\n"},
+        {0ms, "AT+CPIN?\r", "\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n"},
+        {0ms, "AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN,0,3\r\n\r\nOK\r\n"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Modem modem(c.settings);
+    for (const auto& step : c.steps) {
+      SCOPED_TRACE(step.in);
+      EXPECT_EQ(Say(modem, step.in, step.at), step.out);
+    }
+  }
+}
+
 TEST(ModemTimingTest, DroppedOutputNeverReachesTheNextClient) {
   ModemSettings settings;
   settings.lateFinal = 100ms;

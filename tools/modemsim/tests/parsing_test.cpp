@@ -96,6 +96,13 @@ TEST(OptionsTest, ReadsEveryOption) {
   EXPECT_EQ(Parse({"--state", "nosim", "--link", "l"}).options.modem.state, SimState::kAbsent);
   EXPECT_EQ(Parse({"--state", "ready", "--link", "l"}).options.modem.state, SimState::kReady);
   EXPECT_TRUE(Parse({"--help"}).options.help);
+  const ModemSettings starting =
+      Parse({"--link", "l", "--pin-tries", "2", "--busy-at-start", "10", "--mute-at-start=11"})
+          .options.modem;
+  EXPECT_EQ(starting.pinTries, 2);
+  EXPECT_EQ(starting.busyAtStart, 10ms);
+  EXPECT_EQ(starting.muteAtStart, 11ms);
+  EXPECT_EQ(Parse({"--link", "l"}).options.modem.pinTries, 3);
   EXPECT_TRUE(Parse({"--link", "l"}).options.modem.clckBeforePin);
   EXPECT_FALSE(Parse({"--link", "l", "--clck-before-pin=refuse"}).options.modem.clckBeforePin);
 }
@@ -121,6 +128,11 @@ TEST(OptionsTest, RejectsBadCommandLines) {
       {"--link", "l", "--silent=yes"},
       {"--link", "l", "--sim-busy"},
       {"--link", "l", "--clck-before-pin", "no"},
+      {"--link", "l", "--pin-tries", "0"},
+      {"--link", "l", "--pin-tries", "4"},
+      {"--link", "l", "--pin-tries", "12"},
+      {"--link", "l", "--busy-at-start", "x"},
+      {"--link", "l", "--mute-at-start"},
   };
   for (const auto& args : kBad) {
     EXPECT_NE(Parse(args).error, "") << testing::PrintToString(args);

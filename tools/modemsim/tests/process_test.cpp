@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -47,6 +48,10 @@ TEST(ProcessTest, ServesOneClientAfterAnotherAndStopsCleanly) {
 
   std::string transcript = sim.Transcript();
   EXPECT_NE(transcript.find(" IN AT+CPIN=9\\r\n"), std::string::npos) << transcript;
+  // It holds the PINs sent: its owner's alone, whatever the umask.
+  struct stat info {};
+  ASSERT_EQ(stat(sim.transcriptPath().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
   EXPECT_NE(transcript.find(" OUT AT+CPIN=9\\r\\r\\n+CME ERROR: 16\\r\\n\n"), std::string::npos)
       << transcript;
 

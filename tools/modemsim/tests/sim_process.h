@@ -85,6 +85,7 @@ class SimProcess {
   }
 
   const std::string& link() const { return link_; }
+  const std::string& transcriptPath() const { return transcript_; }
 
  private:
   std::string dir_, link_, transcript_;
