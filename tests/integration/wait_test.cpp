@@ -108,7 +108,7 @@ TEST_P(WaitAgainstVirtualModem, StatusLineAndWire) {
   std::thread late([&] {
     if (c.linkAfterMs == 0) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(c.linkAfterMs));
-    symlink(modem.Device().c_str(), port.c_str());
+    EXPECT_EQ(symlink(modem.Device().c_str(), port.c_str()), 0) << "the late link";
   });
   ToneCapture capture(dir.path());
 
