@@ -202,7 +202,7 @@ check "$bin/tessivo COM1 1234 unlocks $bin/tessivo-modemsim" unlock 1234 0 "$bin
 # for its first 2 s ends with 0 and put exactly one AT+CPIN= on the wire.
 wait_unlock() {
   local ports=$work/ports status=0 sent
-  rm -rf "$ports" && mkdir -p "$ports"
+  rm -rf "$ports" "$work/wire" && mkdir -p "$ports"  # the transcript grows run by run
   "$sim" --link "$ports/com1" --pin 1234 --mute-at-start 2000 --transcript "$work/wire" \
     </dev/null >"$work/modem.log" 2>&1 &
   sim_pid=$!
