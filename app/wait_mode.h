@@ -106,8 +106,9 @@ WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pi
 // The German line (Windows-1252, with its line end) that names the outcome.
 std::string WaitReport(const WaitResult& result);
 
-// The whole --wait form on the port (or through the service managing it): the wait, one line on
-// standard error, and the console form's signal (success only for Accepted).
+// The whole --wait form, through the service that manages the port or on
+// the port itself: the wait, one line on standard error, and the console
+// form's signal (success only for Accepted).
 ConsoleOutcome RunWaitMode(Platform& platform, const std::string& port, const std::string& pin,
                            const WaitSettings& settings);
 

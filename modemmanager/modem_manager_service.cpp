@@ -111,8 +111,9 @@ int ReadProperty(sd_bus_message* m, const std::string& interface, const char* na
     if ((r = enter("a{uu}")) < 0) return r;
     if ((r = sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "{uu}")) < 0) return r;
     uint32_t lock = 0, tries = 0;
-    while ((r = sd_bus_message_read(m, "{uu}", &lock, &tries)) > 0)
+    while ((r = sd_bus_message_read(m, "{uu}", &lock, &tries)) > 0) {
       modem.unlockRetries[lock] = tries;
+    }
     if (r < 0 || (r = sd_bus_message_exit_container(m)) < 0) return r;
     return sd_bus_message_exit_container(m);
   }
