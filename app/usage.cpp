@@ -20,7 +20,8 @@ const std::string& UsageText() {
       "  5 Portfehler, 6 PIN nicht gesendet, 7 keine Antwort, 8 SIM nicht bereit (sp\xE4ter erneut),\n"
       "  9 nur noch ein PIN-Versuch, nicht gesendet; N\xE4heres in \"man tessivo\".\n"
       "Bei 4 fehlt meist die Gruppe dialout (sudo usermod -aG dialout $USER, neu anmelden),\n"
-      "  oder ModemManager h\xE4lt den Port (sudo systemctl stop ModemManager).\n";
+      "  oder polkit verweigert den Zugriff \xFC"
+      "ber ModemManager (als root oder lokal angemeldet).\n";
   return text;
 }
 
