@@ -31,7 +31,10 @@ ConsoleOutcome SubmitThroughService(ManagedModem& modem, const std::string& pin)
   if (modem.SimState() != ServiceSimState::PinRequired) return ConsoleOutcome::NotAccepted;
   // The serial way's command line goes out upper-cased, letters in the PIN
   // included; the same PIN must reach the SIM here.
-  switch (modem.SendPin(ToUpper1252(pin))) {
+  std::string upper = ToUpper1252(pin);
+  const ServiceReply reply = modem.SendPin(upper);
+  WipeSecret(upper);
+  switch (reply) {
     case ServiceReply::Accepted:
       return ConsoleOutcome::Accepted;
     case ServiceReply::Refused:

@@ -16,11 +16,12 @@ const std::string& UsageText() {
       "              h\xF6" "chstens einmal hinaus, beim letzten Versuch nur mit --last-try\n"
       "Sonst \xF6"
       "ffnet sich das Fenster (nur mit Anzeige: DISPLAY oder WAYLAND_DISPLAY).\n"
-      "Exit-Status: 0 PIN angenommen, 1 abgelehnt, 2 kein Fenster, 3 Port fehlt, 4 Port belegt,\n"
-      "  5 Portfehler, 6 PIN nicht gesendet, 7 keine Antwort, 8 SIM nicht bereit (sp\xE4ter erneut),\n"
-      "  9 nur noch ein PIN-Versuch, nicht gesendet; N\xE4heres in \"man tessivo\".\n"
+      "Exit-Status: 0 PIN angenommen, 1 abgelehnt, 2 falscher Aufruf oder kein Fenster,\n"
+      "  3 Port fehlt, 4 Port belegt, 5 Portfehler, 6 PIN nicht gesendet, 7 keine Antwort,\n"
+      "  8 SIM nicht bereit, 9 letzter PIN-Versuch nicht gesendet; N\xE4heres in \"man tessivo\".\n"
       "Bei 4 fehlt meist die Gruppe dialout (sudo usermod -aG dialout $USER, neu anmelden),\n"
-      "  oder ModemManager h\xE4lt den Port (sudo systemctl stop ModemManager).\n";
+      "  oder polkit verweigert den Zugriff \xFC"
+      "ber ModemManager (als root oder lokal angemeldet).\n";
   return text;
 }
 

@@ -1,6 +1,7 @@
 #include "app/wait_mode.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "modem/commands.h"
 #include "modem/modem_port.h"
@@ -57,6 +58,28 @@ SimLook AskTheModem(ModemPort& modem) {
   // The modem answered AT a moment ago: silence now is a modem still busy.
   if (IsSilent(state)) return SimLook::NotReady;
   return LookOfState(SimStateFromReply(Judged(state, kPinQueryCommand)));
+}
+
+// A SIM the service cannot tell about yet, or without a usable SIM, is
+// what a modem without a definite +CPIN: answer is on the serial way.
+SimLook LookOfService(ServiceSimState state) {
+  switch (state) {
+    case ServiceSimState::PinRequired:
+      return SimLook::WaitingForPin;
+    case ServiceSimState::PukRequired:
+      return SimLook::WaitingForPuk;
+    case ServiceSimState::Unlocked:
+    case ServiceSimState::PinRequestOff:
+      return SimLook::Ready;
+    case ServiceSimState::NoSim:
+      break;
+  }
+  return SimLook::NotReady;
+}
+
+std::unique_ptr<ManagedModem> ManagedAt(Platform& platform, const std::string& port) {
+  ModemService* service = platform.ManagingService();
+  return service ? service->ModemAt(port) : nullptr;
 }
 
 ConsoleOutcome OutcomeOfLook(SimLook look) {
@@ -132,6 +155,23 @@ ConsoleOutcome SerialSimLink::SendPin(const std::string& pin) {
   return SubmitPin(platform_, port_, pin);
 }
 
+PlatformSimLink::PlatformSimLink(Platform& platform, std::string port)
+    : platform_(platform), port_(port), serial_(platform, std::move(port)) {}
+
+SimLook PlatformSimLink::ReadState() {
+  if (auto managed = ManagedAt(platform_, port_)) return LookOfService(managed->SimStateNow());
+  return serial_.ReadState();
+}
+
+std::optional<unsigned> PlatformSimLink::ReadPinTries() {
+  if (auto managed = ManagedAt(platform_, port_)) return managed->PinTriesLeft();
+  return serial_.ReadPinTries();
+}
+
+ConsoleOutcome PlatformSimLink::SendPin(const std::string& pin) {
+  return SubmitPin(platform_, port_, pin);
+}
+
 WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pin,
                          const WaitSettings& settings) {
   if (!IsConsolePin(pin)) return {ConsoleOutcome::UnsafePin, WaitEnd::UnsafePin};
@@ -192,7 +232,7 @@ std::string WaitReport(const WaitResult& result) {
 
 ConsoleOutcome RunWaitMode(Platform& platform, const std::string& port, const std::string& pin,
                            const WaitSettings& settings) {
-  SerialSimLink sim(platform, port);
+  PlatformSimLink sim(platform, port);
   const WaitResult result = WaitAndUnlock(platform, sim, pin, settings);
   platform.WriteError(WaitReport(result));
   if (result.outcome == ConsoleOutcome::Accepted) {

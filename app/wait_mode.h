@@ -54,6 +54,24 @@ class SerialSimLink : public SimLink {
   std::string port_;
 };
 
+// The way each look takes, chosen anew for every call: through the service
+// that manages the port where one does (it holds the port, which the serial
+// way would find busy), the serial way otherwise. So a service that starts,
+// stops or takes the stick up during the wait is followed.
+class PlatformSimLink : public SimLink {
+ public:
+  PlatformSimLink(Platform& platform, std::string port);
+  SimLook ReadState() override;
+  std::optional<unsigned> ReadPinTries() override;
+  // SubmitPin, which makes the same choice.
+  ConsoleOutcome SendPin(const std::string& pin) override;
+
+ private:
+  Platform& platform_;
+  std::string port_;
+  SerialSimLink serial_;
+};
+
 struct WaitSettings {
   unsigned seconds = 0;  // how long to wait for a definite state
   bool lastTry = false;  // send even when only one PIN try is left
@@ -88,8 +106,9 @@ WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pi
 // The German line (Windows-1252, with its line end) that names the outcome.
 std::string WaitReport(const WaitResult& result);
 
-// The whole --wait form on the serial port: the wait, one line on standard
-// error, and the console form's signal (success only for Accepted).
+// The whole --wait form, through the service that manages the port or on
+// the port itself: the wait, one line on standard error, and the console
+// form's signal (success only for Accepted).
 ConsoleOutcome RunWaitMode(Platform& platform, const std::string& port, const std::string& pin,
                            const WaitSettings& settings);
 

@@ -32,6 +32,21 @@ ServiceSimState SimStateOf(const ModemProperties& modem) {
   return lock <= 16 ? ServiceSimState::PinRequired : ServiceSimState::NoSim;
 }
 
+ServiceSimState SimStateNowOf(const ModemProperties& modem) {
+  if (modem.state == kStateUnknown || modem.state == kStateInitializing) {
+    return ServiceSimState::NoSim;
+  }
+  return SimStateOf(modem);
+}
+
+std::optional<unsigned> PinTriesOf(const ModemProperties& modem) {
+  const auto found = modem.unlockRetries.find(kLockSimPin);
+  // ModemManager's own mark for a count it could not read.
+  constexpr uint32_t kRetriesUnknown = 999;
+  if (found == modem.unlockRetries.end() || found->second == kRetriesUnknown) return std::nullopt;
+  return found->second;
+}
+
 bool StillSettling(const ModemProperties& modem) {
   return modem.state != kStateFailed && modem.unlockRequired == kLockUnknown &&
          (modem.state == kStateUnknown || modem.state == kStateInitializing);

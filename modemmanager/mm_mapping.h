@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +24,7 @@ struct ModemProperties {
   std::string sim;              // the SIM object path, "/" for none
   uint32_t enabledFacilityLocks = 0;  // MMModem3gppFacility bits
   bool hasFacilityLocks = false;      // the 3GPP interface is there
+  std::map<uint32_t, uint32_t> unlockRetries;  // MMModemLock -> tries left
 };
 
 // MMModemLock values.
@@ -37,6 +40,15 @@ constexpr uint32_t kFacilitySim = 1u << 0;
 
 // The SIM state the modem's properties tell.
 ServiceSimState SimStateOf(const ModemProperties& modem);
+
+// The SIM state as it stands, for a caller that looks again by itself:
+// NoSim while ModemManager is still setting the modem up or has not read the
+// lock yet. Only a modem past its set-up has read the tries left as well, so
+// a SIM waiting for its PIN is not reported before its count is known.
+ServiceSimState SimStateNowOf(const ModemProperties& modem);
+
+// The SIM PIN tries left, from UnlockRetries; nothing when not reported.
+std::optional<unsigned> PinTriesOf(const ModemProperties& modem);
 
 // Whether ModemManager has not yet made up its mind about the SIM (the
 // modem is still being set up); worth asking again a moment later.

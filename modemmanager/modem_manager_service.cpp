@@ -71,11 +71,14 @@ struct CallResult {
 
 template <typename... Args>
 void Call(Bus& bus, const std::string& path, const char* interface, const char* method,
-          CallResult& result, const char* types, Args... args) {
+          CallResult& result, bool sensitive, const char* types, Args... args) {
   sd_bus_message* call = nullptr;
   result.r = sd_bus_message_new_method_call(bus.get(), &call, kService, path.c_str(), interface,
                                             method);
   if (result.r >= 0) result.r = sd_bus_message_set_auto_start(call, 0);
+  // The arguments may hold the PIN: sd-bus then erases the message's memory
+  // when it frees it.
+  if (result.r >= 0 && sensitive) result.r = sd_bus_message_sensitive(call);
   if (result.r >= 0 && types) result.r = sd_bus_message_append(call, types, args...);
   if (result.r >= 0) {
     sd_bus_error error = SD_BUS_ERROR_NULL;
@@ -101,6 +104,16 @@ int ReadProperty(sd_bus_message* m, const std::string& interface, const char* na
     const char* port = nullptr;
     uint32_t type = 0;
     while ((r = sd_bus_message_read(m, "(su)", &port, &type)) > 0) modem.ports.emplace_back(port, type);
+    if (r < 0 || (r = sd_bus_message_exit_container(m)) < 0) return r;
+    return sd_bus_message_exit_container(m);
+  }
+  if (interface == kModemInterface && property == "UnlockRetries") {
+    if ((r = enter("a{uu}")) < 0) return r;
+    if ((r = sd_bus_message_enter_container(m, SD_BUS_TYPE_ARRAY, "{uu}")) < 0) return r;
+    uint32_t lock = 0, tries = 0;
+    while ((r = sd_bus_message_read(m, "{uu}", &lock, &tries)) > 0) {
+      modem.unlockRetries[lock] = tries;
+    }
     if (r < 0 || (r = sd_bus_message_exit_container(m)) < 0) return r;
     return sd_bus_message_exit_container(m);
   }
@@ -134,7 +147,7 @@ int ReadProperty(sd_bus_message* m, const std::string& interface, const char* na
 std::vector<mm::ModemProperties> ReadModems(Bus& bus) {
   std::vector<mm::ModemProperties> modems;
   CallResult call;
-  Call(bus, kRoot, "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", call, nullptr);
+  Call(bus, kRoot, "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", call, false, nullptr);
   if (call.r < 0) return modems;
   sd_bus_message* m = call.reply;
   auto fail = [&modems] {
@@ -197,9 +210,24 @@ class ManagedByModemManager : public ManagedModem {
     return ServiceSimState::NoSim;
   }
 
+  // One look, without waiting: the caller looks again.
+  ServiceSimState SimStateNow() override {
+    Bus bus;
+    if (!bus || !bus.ServiceRuns()) return ServiceSimState::NoSim;
+    const auto modem = ModemByPath(bus, path_);
+    return modem ? mm::SimStateNowOf(*modem) : ServiceSimState::NoSim;
+  }
+
+  std::optional<unsigned> PinTriesLeft() override {
+    Bus bus;
+    if (!bus || !bus.ServiceRuns()) return std::nullopt;
+    const auto modem = ModemByPath(bus, path_);
+    return modem ? mm::PinTriesOf(*modem) : std::nullopt;
+  }
+
   ServiceReply SendPin(const std::string& pin) override {
     return OnSim([&pin](Bus& bus, const std::string& sim, CallResult& call) {
-      Call(bus, sim, kSimInterface, "SendPin", call, "s", pin.c_str());
+      Call(bus, sim, kSimInterface, "SendPin", call, true, "s", pin.c_str());
     });
   }
 
@@ -208,7 +236,7 @@ class ManagedByModemManager : public ManagedModem {
   // request off.
   ServiceReply SwitchPinRequest(const std::string& pin, bool on) override {
     return OnSim([&pin, on](Bus& bus, const std::string& sim, CallResult& call) {
-      Call(bus, sim, kSimInterface, "EnablePin", call, "sb", pin.c_str(), on ? 1 : 0);
+      Call(bus, sim, kSimInterface, "EnablePin", call, true, "sb", pin.c_str(), on ? 1 : 0);
     });
   }
 

@@ -6,6 +6,7 @@
 #include "modem/modem_port.h"
 #include "operations/status_texts.h"
 #include "text/cp1252.h"
+#include "text/wipe.h"
 
 namespace tessivo {
 namespace {
@@ -34,7 +35,9 @@ bool PinIsUsable(const std::string& pin) {
 std::optional<CommandOutcome> RunThroughService(SimUnlockDialog& dialog, ManagedModem& modem,
                                                 const PasswordCommand& what) {
   // The serial way's PIN reaches the SIM upper-cased; so it does here.
-  const ServiceReply reply = what.throughService(modem, ToUpper1252(dialog.pin));
+  std::string upper = ToUpper1252(dialog.pin);
+  const ServiceReply reply = what.throughService(modem, upper);
+  WipeSecret(upper);
   ShowProgress(dialog, 3);
   ShowProgress(dialog, 4);
   switch (reply) {

@@ -35,7 +35,15 @@ enum class ServiceReply {
 class ManagedModem {
  public:
   virtual ~ManagedModem() = default;
+  // Waits a few seconds for a modem the service is still setting up.
   virtual ServiceSimState SimState() = 0;
+  // The state as the service reports it this moment, without waiting: NoSim
+  // also while the service cannot tell yet (the modem still being set up),
+  // for a caller that looks again by itself.
+  virtual ServiceSimState SimStateNow() = 0;
+  // The PIN tries left as the service counted them; nothing when it does
+  // not know.
+  virtual std::optional<unsigned> PinTriesLeft() = 0;
   virtual ServiceReply SendPin(const std::string& pin) = 0;
   // Switches the SIM's PIN request on or off, with the PIN as password.
   virtual ServiceReply SwitchPinRequest(const std::string& pin, bool on) = 0;

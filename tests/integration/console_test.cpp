@@ -760,7 +760,9 @@ TEST(Console, WithADisplayTheDialogOpens) {
 
 // tessivo keeps the start decisions and hands a dialog start to
 // tessivo-dialog beside it: the same process (its parent is still this test)
-// with the same arguments, whose exit status is the start's. Here a copy of
+// with the same arguments as the process list shows them (everything after
+// the port already hidden, so the dialog's command line never shows a PIN),
+// whose exit status is the start's. Here a copy of
 // tessivo sits in a folder with a stand-in that notes what it was given, or
 // with none.
 TEST(Console, DialogStartsBecomeTheDialogProgram) {
@@ -772,12 +774,14 @@ TEST(Console, DialogStartsBecomeTheDialogProgram) {
     std::vector<std::string> args;
     std::map<std::string, std::string> env;
     int exitCode;
-    bool handedOver;  // the stand-in ran, with these arguments
+    bool handedOver;  // the stand-in ran, with the arguments below
     bool hint;        // usage text and the package line on stderr
+    std::vector<std::string> handed = {};
   } cases[] = {
       {"no arguments", StandIn::Runs, {}, {}, 5, true, false},
-      {"five-digit PIN", StandIn::Runs, {"COM1", "12345"}, {}, 5, true, false},
-      {"an argument with spaces", StandIn::Runs, {"COM1", "12 4 6"}, {}, 5, true, false},
+      {"five-digit PIN", StandIn::Runs, {"COM1", "12345"}, {}, 5, true, false, {"COM1", "*****"}},
+      {"an argument with spaces", StandIn::Runs, {"COM1", "12 4 6"}, {}, 5, true, false,
+       {"COM1", "******"}},
       {"console form stays here", StandIn::Runs, {"COM1", "1234"}, {}, 3, false, false},
       {"--version stays here", StandIn::Runs, {"--version"}, {}, 0, false, false},
       {"--help stays here", StandIn::Runs, {"--help"}, {}, 0, false, false},
@@ -817,7 +821,7 @@ TEST(Console, DialogStartsBecomeTheDialogProgram) {
     const std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (c.handedOver) {
       std::string expected = std::to_string(getpid()) + "\n";
-      for (const auto& arg : c.args) expected += arg + "\n";
+      for (const auto& arg : c.handed) expected += arg + "\n";
       EXPECT_EQ(seen, expected);
     } else {
       EXPECT_EQ(seen, "");

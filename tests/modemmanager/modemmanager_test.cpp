@@ -1,5 +1,5 @@
 // Tessivo beside the real ModemManager, which manages the virtual modems
-// that with_modemmanager.sh set up (COM9..COM20, one SIM state each): the
+// that with_modemmanager.sh set up (COM9..COM25, one SIM state each): the
 // console form and the dialog go through ModemManager's D-Bus API, show what
 // the serial way shows for the same SIM, and leave ModemManager knowing the
 // SIM's new state. Every case runs against the one daemon, each on modems
@@ -197,6 +197,87 @@ TEST_P(ConsoleThroughModemManager, ExitStatusTonesAndWhatModemManagerKnowsAfterw
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ConsoleThroughModemManager, ::testing::ValuesIn(kConsoleCases),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+// --- --wait through ModemManager: the looks ask ModemManager, which holds
+// the port, and the PIN goes out at most once, only to a SIM waiting for it.
+
+// How often a PIN command reached the modem (ModemManager's quoted form).
+std::size_t PinCommandsIn(const std::string& bytes) {
+  std::size_t count = 0;
+  for (std::size_t at = bytes.find("AT+CPIN="); at != std::string::npos;
+       at = bytes.find("AT+CPIN=", at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+struct WaitCase {
+  const char* what;
+  int tty;
+  std::vector<std::string> options;  // before the port and the PIN
+  const char* pin;
+  int exitCode;
+  const char* report;  // the start of the line on standard error
+  std::size_t pinCommands;
+  const char* lockAfter;
+  const char* pinTriesAfter;
+  // ModemManager enabled the modem first, as NetworkManager has it do, and
+  // so holds its port: the serial way would find it busy.
+  bool enabledFirst;
+};
+
+const WaitCase kWaitCases[] = {
+    {"WaitsForItsPin", 22, {"--wait", "30"}, "1234", 0, "tessivo: PIN angenommen", 1, "--",
+     "sim-pin (3)", false},
+    {"AlreadyUnlocked", 23, {"--wait", "30"}, "1234", 0, "tessivo: SIM ist schon freigegeben", 0,
+     "--", "sim-pin (3)", true},
+    {"OneTryLeft", 24, {"--wait", "30"}, "1234", 9, "tessivo: nur noch ein PIN-Versuch", 0,
+     "sim-pin", "sim-pin (1)", false},
+    {"WrongPin", 25, {"--wait", "30"}, "0000", 1, "tessivo: PIN abgelehnt", 1, "sim-pin",
+     "sim-pin (2)", false},
+};
+
+void PrintTo(const WaitCase& c, std::ostream* out) {
+  *out << c.what;
+}
+
+class WaitThroughModemManager : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(WaitThroughModemManager, ExitStatusReportWireAndModemManagersStateAfterwards) {
+  const WaitCase& c = GetParam();
+  if (c.enabledFirst) {
+    const ProcessResult enable =
+        RunProgram({"/usr/bin/mmcli", "-m", ModemManagerSays(c.tty).path, "-e"}, {}, 60000);
+    ASSERT_EQ(enable.exitCode, 0) << enable.out << enable.err;
+  }
+  const std::string before = BytesInOf(c.tty);
+  TempDir toneDir;
+  ToneCapture capture(toneDir.path());
+  std::vector<std::string> argv = {TESSIVO_BIN};
+  argv.insert(argv.end(), c.options.begin(), c.options.end());
+  argv.push_back(Com(c.tty));
+  argv.push_back(c.pin);
+  const ProcessResult run = RunProgram(argv, capture.Environment(), 60000);
+
+  EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+  EXPECT_EQ(run.err.rfind(c.report, 0), 0u) << run.err;
+  ExpectSignal(capture.Tones(), c.exitCode == 0 ? Signal::Success : Signal::Failure);
+  MmModem modem;
+  EXPECT_TRUE(Eventually([&] {
+    modem = ModemManagerSays(c.tty);
+    return modem.Value("modem.generic.unlock-required") == c.lockAfter &&
+           modem.Has(c.pinTriesAfter);
+  })) << modem.keys;
+  // Counted after ModemManager has settled, so nothing is still on its way.
+  const std::string sent = BytesInOf(c.tty).substr(before.size());
+  EXPECT_EQ(PinCommandsIn(sent), c.pinCommands) << sent;
+  // The tries left came from ModemManager: the serial way's question for
+  // them never reached the modem.
+  EXPECT_EQ(sent.find("AT+CPINR"), std::string::npos) << sent;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WaitThroughModemManager, ::testing::ValuesIn(kWaitCases),
                          [](const auto& info) { return std::string(info.param.what); });
 
 // --- Where ModemManager does not own the port, the serial way, unchanged.

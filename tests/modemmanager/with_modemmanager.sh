@@ -35,6 +35,10 @@ MODEMS=(
   "19 --state nosim"
   "20 --state pin"
   "21 --state pin"
+  "22 --state pin"
+  "23 --state ready"
+  "24 --state pin --pin-tries 1"
+  "25 --state pin"
 )
 
 cannot_run() {
@@ -54,7 +58,7 @@ if [ "${1:-}" != "--inside" ]; then
   done
   [ -x /usr/sbin/ModemManager ] || cannot_run "ModemManager is not installed (package modemmanager)"
   /usr/bin/python3 -c "import dbusmock" 2>/dev/null || cannot_run "python3-dbusmock is not installed"
-  [ -e /sys/class/tty/tty21 ] || cannot_run "no console tty nodes (/sys/class/tty/tty9..21)"
+  [ -e /sys/class/tty/tty25 ] || cannot_run "no console tty nodes (/sys/class/tty/tty9..25)"
   unshare -m --propagation private true 2>/dev/null || cannot_run "unshare -m is not permitted"
   exec unshare -m --propagation private "$0" --inside "$@"
 fi

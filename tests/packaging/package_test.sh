@@ -226,6 +226,26 @@ unlock() {
   grep -qF "AT+CPIN=$pin" "$work/wire" || { echo "AT+CPIN=$pin not on the wire"; return 1; }
 }
 check "$bin/tessivo COM1 1234 unlocks $bin/tessivo-modemsim" unlock 1234 0 "$bin/tessivo"
+# wait_unlock PROGRAM...: --wait 10 against a virtual modem that stays mute
+# for its first 2 s ends with 0 and put exactly one AT+CPIN= on the wire.
+wait_unlock() {
+  local ports=$work/ports status=0 sent
+  rm -rf "$ports" "$work/wire" && mkdir -p "$ports"  # the transcript grows run by run
+  "$sim" --link "$ports/com1" --pin 1234 --mute-at-start 2000 --transcript "$work/wire" \
+    </dev/null >"$work/modem.log" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 200); do [[ -e $ports/com1 ]] && break; sleep 0.05; done
+  env -u DISPLAY -u WAYLAND_DISPLAY TESSIVO_PORT_DIR="$ports" "$@" --wait 10 COM1 1234 </dev/null ||
+    status=$?
+  kill "$sim_pid"
+  wait "$sim_pid" 2>/dev/null
+  sim_pid=
+  cat "$work/modem.log"
+  [[ $status -eq 0 ]] || { echo "exit status $status, not 0"; return 1; }
+  # The transcript holds what came in piece by piece: join it first.
+  sent=$(sed -n 's/^[^ ]* IN //p' "$work/wire" | tr -d '\n' | grep -o 'AT+CPIN=' | wc -l)
+  [[ $sent -eq 1 ]] || { echo "AT+CPIN= $sent times on the wire, not once"; return 1; }
+}
 # Installed: the unit as systemd finds it, its manual page included;
 # unpacked: the unit with the unpacked program in its ExecStart line.
 if [[ -n $installed ]]; then
@@ -282,6 +302,8 @@ if [[ -n $qemu ]]; then
   check "arm64 tessivo --version under qemu" same "$("${arm[@]}" --version </dev/null 2>&1)" "tessivo $version"
   check "arm64 tessivo COM1 1234 under qemu: 0" unlock 1234 0 "${arm[@]}"
   check "arm64 tessivo COM1 9999 under qemu: 1" unlock 9999 1 "${arm[@]}"
+  check "arm64 tessivo --wait 10 COM1 1234 under qemu, modem mute for 2 s: 0, PIN sent once" \
+    wait_unlock "${arm[@]}"
 elif [[ ${CI:-} == true ]]; then
   no_qemu() { echo "qemu-aarch64-static missing (scripts/setup.sh installs qemu-user-static)"; return 1; }
   check "arm64 tessivo under qemu" no_qemu

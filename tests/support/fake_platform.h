@@ -48,6 +48,8 @@ class FakeModemService : public ModemService {
     ServiceSimState state = ServiceSimState::PinRequired;
     ServiceReply reply = ServiceReply::Accepted;
     std::vector<std::string> calls;  // "pin 1234", "switch 1234 off"
+    std::optional<unsigned> tries = 3;  // PIN tries left
+    int looks = 0;                      // SimStateNow calls
   };
   std::map<std::string, Modem> modems;  // by the port name the user typed
   std::optional<std::string> portName;  // what discovery gets
@@ -64,6 +66,11 @@ class FakeModemService : public ModemService {
    public:
     explicit Managed(Modem& modem) : modem_(modem) {}
     ServiceSimState SimState() override { return modem_.state; }
+    ServiceSimState SimStateNow() override {
+      ++modem_.looks;
+      return modem_.state;
+    }
+    std::optional<unsigned> PinTriesLeft() override { return modem_.tries; }
     ServiceReply SendPin(const std::string& pin) override {
       modem_.calls.push_back("pin " + pin);
       return modem_.reply;

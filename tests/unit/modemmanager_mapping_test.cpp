@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <optional>
 
 #include "modemmanager/mm_mapping.h"
 #include "modemmanager/modem_manager_service.h"
@@ -70,6 +72,53 @@ TEST(ModemManagerMapping, OnlyAModemBeingSetUpIsWaitedFor) {
   modem.state = 2;
   modem.unlockRequired = 2;
   EXPECT_FALSE(mm::StillSettling(modem));
+}
+
+// For --wait, which looks again by itself: nothing definite before
+// ModemManager is past setting the modem up, since only then has it read
+// the tries left too.
+TEST(ModemManagerMapping, StateNowOnlyAfterTheSetUp) {
+  struct Case {
+    const char* what;
+    int32_t state;
+    uint32_t lock;
+    ServiceSimState expected;
+  } cases[] = {
+      {"unknown, lock known", 0, 2, S::NoSim},
+      {"initializing, lock known", 1, 2, S::NoSim},
+      {"initializing, unlocked", 1, 1, S::NoSim},
+      {"locked", 2, 2, S::PinRequired},
+      {"locked for the PUK", 2, 4, S::PukRequired},
+      {"disabled, unlocked", 3, 1, S::Unlocked},
+      {"failed", -1, 2, S::NoSim},
+  };
+  for (const auto& c : cases) {
+    mm::ModemProperties modem;
+    modem.state = c.state;
+    modem.unlockRequired = c.lock;
+    EXPECT_EQ(mm::SimStateNowOf(modem), c.expected) << c.what;
+  }
+}
+
+TEST(ModemManagerMapping, PinTriesFromUnlockRetries) {
+  struct Case {
+    const char* what;
+    std::map<uint32_t, uint32_t> retries;
+    std::optional<unsigned> expected;
+  } cases[] = {
+      {"sim-pin and sim-puk", {{2, 3}, {4, 10}}, 3u},
+      {"one try", {{2, 1}}, 1u},
+      {"none left", {{2, 0}, {4, 10}}, 0u},
+      // The PUK's or the PIN2's count is no count of PIN tries.
+      {"only sim-puk and sim-pin2", {{4, 10}, {3, 3}}, std::nullopt},
+      {"nothing reported", {}, std::nullopt},
+      {"ModemManager's unknown mark", {{2, 999}}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    mm::ModemProperties modem;
+    modem.unlockRetries = c.retries;
+    EXPECT_EQ(mm::PinTriesOf(modem), c.expected) << c.what;
+  }
 }
 
 struct ErrorCase {

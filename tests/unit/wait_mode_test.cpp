@@ -285,5 +285,94 @@ TEST(SerialSimLink, PortsThatDoNotOpen) {
   EXPECT_EQ(SerialSimLink(platform, "com9").ReadState(), L::PortNotFound);
 }
 
+// Each look takes the way of that moment: the service while it manages the
+// port, the serial way otherwise; the PIN goes the console form's way.
+TEST(PlatformSimLink, AsksTheServiceWhereItManagesThePort) {
+  const std::string kOk = "\r\nOK\r\n";
+  struct Case {
+    const char* what;
+    ServiceSimState state;
+    std::optional<unsigned> tries;
+    SimLook look;
+  } cases[] = {
+      {"PIN", ServiceSimState::PinRequired, 3u, L::WaitingForPin},
+      {"PIN, one try", ServiceSimState::PinRequired, 1u, L::WaitingForPin},
+      {"PIN, count unknown", ServiceSimState::PinRequired, std::nullopt, L::WaitingForPin},
+      {"PUK", ServiceSimState::PukRequired, 0u, L::WaitingForPuk},
+      {"unlocked", ServiceSimState::Unlocked, 3u, L::Ready},
+      {"PIN request off", ServiceSimState::PinRequestOff, 3u, L::Ready},
+      // Also a modem the service is still setting up: look again.
+      {"no SIM or not yet known", ServiceSimState::NoSim, std::nullopt, L::NotReady},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    testing::FakeModemService service;
+    service.modems["com1"] = {c.state, ServiceReply::Accepted, {}, c.tries};
+    platform.service = &service;
+    // The serial way would answer otherwise, were it asked.
+    platform.Port("com1").modem =
+        Answers({{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: READY\r\n" + kOk}}, false);
+    PlatformSimLink sim(platform, "com1");
+    EXPECT_EQ(sim.ReadState(), c.look);
+    EXPECT_EQ(sim.ReadPinTries(), c.tries);
+    EXPECT_EQ(platform.Port("com1").opens, 0);
+    EXPECT_TRUE(service.modems["com1"].calls.empty());
+  }
+}
+
+TEST(PlatformSimLink, WaitThroughTheServiceSendsOnceOrNotAtAll) {
+  struct Case {
+    const char* what;
+    ServiceSimState state;
+    std::optional<unsigned> tries;
+    bool lastTry;
+    ServiceReply reply;
+    ConsoleOutcome outcome;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"PIN accepted", ServiceSimState::PinRequired, 3u, false, ServiceReply::Accepted,
+       O::Accepted, {"pin 12AB"}},
+      {"wrong PIN", ServiceSimState::PinRequired, 3u, false, ServiceReply::WrongPassword,
+       O::NotAccepted, {"pin 12AB"}},
+      {"already unlocked", ServiceSimState::Unlocked, 3u, false, ServiceReply::Accepted,
+       O::Accepted, {}},
+      {"PUK", ServiceSimState::PukRequired, 0u, false, ServiceReply::Accepted, O::NotAccepted, {}},
+      {"one try left", ServiceSimState::PinRequired, 1u, false, ServiceReply::Accepted,
+       O::LastTryKept, {}},
+      {"one try left, --last-try", ServiceSimState::PinRequired, 1u, true, ServiceReply::Accepted,
+       O::Accepted, {"pin 12AB"}},
+      {"never known", ServiceSimState::NoSim, std::nullopt, false, ServiceReply::Accepted,
+       O::SimNotReady, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    testing::FakeModemService service;
+    service.modems["com1"] = {c.state, c.reply, {}, c.tries};
+    platform.service = &service;
+    PlatformSimLink sim(platform, "com1");
+    const WaitResult result = WaitAndUnlock(platform, sim, "12ab", {3, c.lastTry});
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(service.modems["com1"].calls, c.calls);
+    EXPECT_EQ(platform.Port("com1").opens, 0);
+  }
+}
+
+TEST(PlatformSimLink, FollowsTheServiceTakingThePortUpDuringTheWait) {
+  FakePlatform platform;
+  testing::FakeModemService service;
+  platform.service = &service;
+  auto& port = platform.Port("com1");
+  port.openResult = PortOpenResult::Busy;
+  PlatformSimLink sim(platform, "com1");
+  EXPECT_EQ(sim.ReadState(), L::PortBusy);  // not yet the service's
+  service.modems["com1"] = {ServiceSimState::PinRequired, ServiceReply::Accepted, {}, 3u};
+  EXPECT_EQ(sim.ReadState(), L::WaitingForPin);
+  EXPECT_EQ(port.opens, 0);
+  service.modems.clear();  // the service let it go
+  EXPECT_EQ(sim.ReadState(), L::PortBusy);
+}
+
 }  // namespace
 }  // namespace tessivo
