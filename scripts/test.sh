@@ -27,17 +27,21 @@ finish() {
   rm -rf "$logs"
 }
 trap finish EXIT
+# A step's name, such as "ASan/UBSan tests", made fit to be a file's name.
+log_of() { printf '%s/%s' "$logs" "${1//\//-}"; }
 count() { # count STEP: the closing "N passed, N failed" line of the step's log
   local line
-  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$logs/$1" | tail -1)
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$(log_of "$1")" | tail -1)
   counts+=("$1: ${line:-no count (the step ended early)}")
 }
 ctest_step() { # ctest_step STEP BUILD-DIR: the tests, shown as they run and counted
   local status=0 total failed skipped
-  ctest --test-dir "$2" -j"$jobs" --output-on-failure 2>&1 | tee "$logs/$1" || status=$?
-  total=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$logs/$1" | tail -1)
-  failed=$(sed -n 's/.*, \([0-9]*\) tests failed out of .*/\1/p' "$logs/$1" | tail -1)
-  skipped=$(grep -c '(Skipped)$' "$logs/$1" || true)
+  local log
+  log=$(log_of "$1")
+  ctest --test-dir "$2" -j"$jobs" --output-on-failure 2>&1 | tee "$log" || status=$?
+  total=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$log" | tail -1)
+  failed=$(sed -n 's/.*, \([0-9]*\) tests failed out of .*/\1/p' "$log" | tail -1)
+  skipped=$(grep -c '(Skipped)$' "$log" || true)
   if [ -z "$total" ]; then
     counts+=("$1: no tests ran")
     return 1
@@ -67,7 +71,7 @@ ctest_step "Windows tests" "$here/build-win"
 echo "== Packages: built by scripts/package.sh, checked as a user gets them"
 "$here/scripts/package.sh"
 status=0
-"$here/tests/packaging/package_test.sh" 2>&1 | tee "$logs/Package checks" || status=$?
+"$here/tests/packaging/package_test.sh" 2>&1 | tee "$(log_of "Package checks")" || status=$?
 count "Package checks"
 [ "$status" -eq 0 ]
 
@@ -82,7 +86,7 @@ ctest_step "ASan/UBSan tests" "$here/build-asan"
 echo "== Fuzzing (clang, libFuzzer; about 20 s per harness)"
 cmake -S "$here" -B "$here/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DTESSIVO_FUZZ=ON "$werror" >/dev/null
 status=0
-JOBS=$jobs "$here/bench/fuzz.sh" "$here/build-fuzz" --quick 2>&1 | tee "$logs/Fuzz harnesses" || status=$?
+JOBS=$jobs "$here/bench/fuzz.sh" "$here/build-fuzz" --quick 2>&1 | tee "$(log_of "Fuzz harnesses")" || status=$?
 count "Fuzz harnesses"
 [ "$status" -eq 0 ]
 
