@@ -40,11 +40,11 @@ count() { # count STEP: the closing "N passed, N failed" line of the step's log
   line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$(log_of "$1")" | tail -1)
   counts+=("$1: ${line:-no count (the step ended early)}")
 }
-ctest_step() { # ctest_step STEP BUILD-DIR JOBS: the tests, shown as they run and counted
+ctest_step() { # ctest_step STEP BUILD-DIR JOBS [CTEST OPTIONS]: the tests, shown as they run and counted
   local status=0 total failed skipped
   local log
   log=$(log_of "$1")
-  ctest --test-dir "$2" -j"$3" --output-on-failure 2>&1 | tee "$log" || status=$?
+  ctest --test-dir "$2" -j"$3" --output-on-failure "${@:4}" 2>&1 | tee "$log" || status=$?
   total=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$log" | tail -1)
   failed=$(sed -n 's/.*, \([0-9]*\) tests failed out of .*/\1/p' "$log" | tail -1)
   skipped=$(grep -c '(Skipped)$' "$log" || true)
@@ -72,7 +72,10 @@ echo "== Linux tests (with Tessivo.exe's console form under Wine)"
 ctest_step "Linux tests" "$here/build" "$test_jobs"
 
 echo "== Windows tests under Wine"
-ctest_step "Windows tests" "$here/build-win" "$jobs"
+# A Wine dialog test once failed without a word in one of three full runs and
+# passed when run again alone; until its cause is known, a Wine test that
+# fails gets one more run (its first failure stays in the log above).
+ctest_step "Windows tests" "$here/build-win" "$jobs" --repeat until-pass:2
 
 echo "== Packages: built by scripts/package.sh, checked as a user gets them"
 "$here/scripts/package.sh"

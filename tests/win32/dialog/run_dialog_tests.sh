@@ -7,6 +7,8 @@
 # the screen's dots per inch as TESSIVO_WINE_LOGPIXELS (default 96).
 # The driver finds the program through TESSIVO_EXE (a Windows path).
 set -euo pipefail
+# Most steps below are quiet; a step that fails says which it was.
+trap 'echo "run_dialog_tests.sh: line $LINENO failed (status $?): $BASH_COMMAND" >&2' ERR
 here=$(cd "$(dirname "$0")" && pwd)
 harness=$here/..
 source "$harness/wine_env.sh"
