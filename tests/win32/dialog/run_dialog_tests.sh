@@ -23,6 +23,7 @@ mkdir -p "$state"
 xvfb_pid=
 sim_pid=
 stop() {
+  trap - ERR  # a modem ended by kill is no failure
   [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   "$harness/wine_prefix.sh" cleanup "$state" || true
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
