@@ -102,6 +102,10 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TESSIVO_PACKAGING}/linux/copyright
                 ${TESSIVO_PACKAGE_OUT}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessivo)
+  # The README links to its topics under docs/; they go beside it, so the
+  # links hold in the installed copy too (the screenshots stay out).
+  file(GLOB TESSIVO_DOC_PAGES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+  install(FILES ${TESSIVO_DOC_PAGES} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessivo/docs)
 
   # The unlock service: a template unit, installed but not enabled, whose
   # ExecStart names the program where this install puts it (known only when

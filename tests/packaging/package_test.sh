@@ -83,6 +83,15 @@ usr/bin/tessivo-modemsim
 usr/share/doc/tessivo/README.md
 usr/share/doc/tessivo/changelog.gz
 usr/share/doc/tessivo/copyright
+usr/share/doc/tessivo/docs/architecture.md
+usr/share/doc/tessivo/docs/hostile-devices.md
+usr/share/doc/tessivo/docs/linux-ports.md
+usr/share/doc/tessivo/docs/modemmanager.md
+usr/share/doc/tessivo/docs/packages.md
+usr/share/doc/tessivo/docs/tests.md
+usr/share/doc/tessivo/docs/unlock-at-boot.md
+usr/share/doc/tessivo/docs/virtual-modem.md
+usr/share/doc/tessivo/docs/windows.md
 usr/share/doc/tessivo/examples/60-tessivo-unlock.rules
 usr/share/man/man1/tessivo-modemsim.1.gz
 usr/share/man/man1/tessivo.1.gz"
