@@ -48,14 +48,24 @@ const Modem::Entry Modem::kCommands[] = {
     {"+CPWD", &Modem::Cpwd},
     {"+CPINR", &Modem::Cpinr},
     {"+CSIM", &Modem::Csim},
+    // Other makers' queries for the tries left, each answered only by its
+    // maker's stick (--tries-dialect).
+    {"^CPIN", &Modem::HuaweiCpin},
+    {"+ZPINPUK", &Modem::ZtePinPuk},
+    {"+QPINC", &Modem::QuectelPinCounts},
 };
 
 Modem::Modem(const ModemSettings& settings)
     : settings_(settings),
-      sim_(settings.state, settings.lock, settings.pin, settings.puk, settings.pinTries),
-      output_(settings.trickle, settings.noise, kNoiseLine) {
+      sim_(settings.state, settings.lock, settings.pin, settings.puk, settings.pinTries,
+           settings.pukTries),
+      output_(settings.trickle, settings.noise, kNoiseLine),
+      chaosState_(settings.chaos.value_or(0)) {
   modes_.echo = settings.echo;
   modes_.cmee = settings.cmee;
+  for (const TimedLine& t : settings.unsolicitedAt) {
+    output_.AddUnsolicited(t.at, "\r\n" + t.line + "\r\n");
+  }
 }
 
 void Modem::Receive(std::string_view bytes, Time now) {
@@ -97,6 +107,12 @@ std::vector<std::string> Modem::TakeNotices() {
   return out;
 }
 
+std::vector<std::string> Modem::TakeRecords() {
+  std::vector<std::string> out;
+  out.swap(records_);
+  return out;
+}
+
 void Modem::RunLine(const std::string& line, bool tooLong, Time now) {
   // The echo of the line and its answer go out as one piece, so that no
   // unsolicited line comes between them.
@@ -113,7 +129,7 @@ void Modem::RunLine(const std::string& line, bool tooLong, Time now) {
 
   Reply reply;
   Status status = Ok();
-  bool wasReady = sim_.state() == SimState::kReady;
+  SimState before = sim_.state();
   int registered = RegistrationState();
   auto commands = tooLong ? std::nullopt : ParseCommandLine(line);
   if (!commands) {
@@ -125,22 +141,44 @@ void Modem::RunLine(const std::string& line, bool tooLong, Time now) {
       if (!status.ok()) break;
     }
   }
-  early += reply.info;
-  std::string final = FinalText(status) + Unsolicited(registered);
 
-  Time first = now + settings_.replyDelay;
-  Time finalAt = first;
+  // The words are settled; now when and how they go out.
+  Shape shape = ShapeFor(line);
+  Time echoAt = now + settings_.replyDelay + shape.beforeEcho;
+  Time answerAt = echoAt + shape.afterEcho;
+  Time finalAt = answerAt;
   if (reply.password && settings_.lateFinal.count() > 0) {
-    finalAt = now + std::max(settings_.lateFinal, settings_.replyDelay);
-    output_.Add(first, std::move(early));
-    output_.Add(finalAt, std::move(final));
-  } else {
-    output_.Add(first, early + final);
+    finalAt = std::max(answerAt, now + std::max(settings_.lateFinal, settings_.replyDelay));
   }
+  std::vector<Piece> answer = {{answerAt, std::move(reply.info)},
+                               {finalAt, FinalText(status) + Unsolicited(registered)},
+                               {finalAt, std::move(shape.after)}};
+  if (reply.pinEntry && settings_.pinUnanswered) answer.clear();
+  if (shape.splitAt) Split(answer, *shape.splitAt, shape.splitPause);
+  Time doneAt = answer.empty() ? echoAt : std::max(echoAt, answer.back().at);
+
+  std::vector<Piece> pieces = {{echoAt, early + shape.before}};
+  for (Piece& piece : answer) pieces.push_back(std::move(piece));
+  Queue(std::move(pieces));
+
   // The card needs a moment after the PIN before it answers again; the
   // clock starts when the client hears its OK.
-  if (!wasReady && sim_.state() == SimState::kReady && settings_.simBusy.count() > 0) {
-    busyUntil_ = finalAt + settings_.simBusy;
+  bool unlocked = before != SimState::kReady && sim_.state() == SimState::kReady;
+  if (unlocked && settings_.simBusy.count() > 0) busyUntil_ = doneAt + settings_.simBusy;
+  if (unlocked && before == SimState::kWaitPuk && settings_.readyAfterPuk.count() > 0) {
+    staleUntil_ = doneAt + settings_.readyAfterPuk;
+  }
+}
+
+void Modem::Queue(std::vector<Piece> pieces) {
+  // One piece per moment, so that no unsolicited line splits what a stick
+  // sends in one go (the echo from its answer, above all).
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    std::string bytes = std::move(pieces[i].bytes);
+    while (i + 1 < pieces.size() && pieces[i + 1].at == pieces[i].at) {
+      bytes += pieces[++i].bytes;
+    }
+    output_.Add(pieces[i].at, std::move(bytes));
   }
 }
 

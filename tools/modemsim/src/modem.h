@@ -6,6 +6,7 @@
 // and a SIM that stays busy for a while after it was unlocked.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -19,6 +20,30 @@
 #include "sim_card.h"
 
 namespace tessivo::modemsim {
+
+// Which query for the tries left the stick answers, and whose stick it says
+// it is (+CGMI, +CGMM). kDefault is this sim's own: +CPINR and +CSIM.
+enum class TriesDialect { kDefault, k3gpp, kHuawei, kZte, kQuectel, kCsim, kNone };
+
+// Hostile timing for the replies to lines that begin with `prefix` (upper
+// case, compared with the line as typed from its "AT" on).
+struct PrefixDelay {
+  std::string prefix;
+  Millis delay;  // from the echo to the rest of the reply
+};
+struct PrefixLine {
+  std::string prefix;
+  std::string line;  // unsolicited, sent right after the echo
+};
+struct PrefixSplit {
+  std::string prefix;
+  size_t byte;  // bytes of the answer (after the echo) sent at once
+  Millis pause;
+};
+struct TimedLine {
+  Millis at;  // from the sim's start
+  std::string line;
+};
 
 struct ModemSettings {
   SimState state = SimState::kWaitPin;
@@ -45,6 +70,21 @@ struct ModemSettings {
   // +CLCK while the SIM still waits for its PIN: carried out (true), or
   // refused with "SIM PIN required" (false).
   bool clckBeforePin = true;
+  // PUK tries left at start; at 0 the card is dead for good.
+  int pukTries = SimCard::kPukTries;
+  // After a PUK unblocked the card, +CPIN? (and ^CPIN?) still report the
+  // PUK for this long after the OK, as a stick whose status lags the card.
+  Millis readyAfterPuk{0};
+  // AT+CPIN=... is echoed and carried out, but never answered.
+  bool pinUnanswered = false;
+  TriesDialect dialect = TriesDialect::kDefault;
+  std::vector<PrefixDelay> answerDelays;
+  std::vector<PrefixLine> unsolicitedBefore;
+  std::vector<TimedLine> unsolicitedAt;
+  std::vector<PrefixSplit> splits;
+  // A seed for random, reproducible timing and unsolicited lines on every
+  // reply; never for what the answers say.
+  std::optional<std::uint64_t> chaos;
 };
 
 inline constexpr char kNoiseLine[] = "\r\n^RSSI:17\r\n";
@@ -98,6 +138,9 @@ class Modem {
 
   // Console lines for what changed since the last call.
   std::vector<std::string> TakeNotices();
+  // One line per password command the SIM received, taken before it acted:
+  // "<pin|puk|cpwd|clck> state=<...> pin-tries=N puk-tries=N".
+  std::vector<std::string> TakeRecords();
 
   const SimCard& sim() const { return sim_; }
   const LineModes& modes() const { return modes_; }
@@ -119,6 +162,21 @@ class Modem {
   struct Reply {
     std::string info;       // information responses, framed
     bool password = false;  // a PIN or PUK was checked: the final may come late
+    bool pinEntry = false;  // AT+CPIN=...: unanswered with --pin-unanswered
+  };
+
+  // How the reply to one line goes out, beyond its words (modem_timing.cpp).
+  struct Shape {
+    Millis beforeEcho{0};           // the whole reply, echo included, comes late
+    Millis afterEcho{0};            // the echo at once, the rest late
+    std::string before;             // unsolicited lines right after the echo
+    std::string after;              // unsolicited lines after the answer
+    std::optional<size_t> splitAt;  // in the answer after the echo
+    Millis splitPause{0};
+  };
+  struct Piece {
+    Time at;
+    std::string bytes;
   };
 
   using Handler = Status (Modem::*)(const AtCommand&, Time, Reply&);
@@ -132,6 +190,8 @@ class Modem {
   void RunLine(const std::string& line, bool tooLong, Time now);
   Status Execute(const AtCommand& cmd, Time now, Reply& reply);
   void Info(Reply& reply, const std::string& text) const;
+  // Queues the pieces in order; neighbours due at the same time go as one.
+  void Queue(std::vector<Piece> pieces);
   std::string FinalText(const Status& status) const;
   // A fixed text for the action form, OK for the test form.
   Status FixedText(const AtCommand& cmd, Reply& reply, const std::string& text);
@@ -153,7 +213,15 @@ class Modem {
   void SetCmee(int mode);
   void RestoreDefaults();
 
+  // Hostile timing and framing (modem_timing.cpp).
+  Shape ShapeFor(const std::string& line);
+  void ChaosShape(Shape& shape);
+  std::uint64_t ChaosNumber();
+  static void Split(std::vector<Piece>& pieces, size_t byte, Millis pause);
+
   // Identification (modem_identity.cpp).
+  const char* MakerName() const;
+  const char* ModelName() const;
   Status Manufacturer(const AtCommand& cmd, Time, Reply& reply);
   Status Model(const AtCommand& cmd, Time, Reply& reply);
   Status Revision(const AtCommand& cmd, Time, Reply& reply);
@@ -185,6 +253,15 @@ class Modem {
   Status Cpwd(const AtCommand& cmd, Time now, Reply& reply);
   Status Cpinr(const AtCommand& cmd, Time, Reply& reply);
   Status Csim(const AtCommand& cmd, Time, Reply& reply);
+  Status HuaweiCpin(const AtCommand& cmd, Time now, Reply& reply);
+  Status ZtePinPuk(const AtCommand& cmd, Time now, Reply& reply);
+  Status QuectelPinCounts(const AtCommand& cmd, Time now, Reply& reply);
+  // The refusal of a tries query while the card cannot say, if any.
+  std::optional<Status> NeedCard(Time now) const;
+  // What +CPIN? reports: the card's state, or the PUK it still seems to want
+  // just after it was unblocked.
+  SimState ReportedState(Time now) const;
+  void Record(const char* kind, Time now);
   // The error for a command that needs an unlocked, idle SIM, if any.
   std::optional<Status> NeedSim(Time now) const;
   bool Busy(Time now) const { return sim_.state() == SimState::kReady && now < busyUntil_; }
@@ -208,7 +285,10 @@ class Modem {
   // PDP contexts by their number: type and access point name.
   std::map<int, std::pair<std::string, std::string>> contexts_{{1, {"IP", "internet"}}};
   Time busyUntil_{0};
+  Time staleUntil_{0};
+  std::uint64_t chaosState_ = 0;
   std::vector<std::string> notices_;
+  std::vector<std::string> records_;
 };
 
 }  // namespace tessivo::modemsim

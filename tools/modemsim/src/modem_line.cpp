@@ -62,9 +62,9 @@ Modem::Status Modem::Identify(const AtCommand& cmd, Time, Reply& reply) {
     return Error();
   }
   const std::string nl{modes_.s3, modes_.s4};
-  Info(reply, std::string("Manufacturer: ") + stick::kManufacturer + nl +
-                  "Model: " + stick::kModel + nl + "Revision: " + stick::kRevision + nl +
-                  "IMEI: " + stick::kImei + nl + stick::kCapabilities);
+  Info(reply, std::string("Manufacturer: ") + MakerName() + nl + "Model: " + ModelName() + nl +
+                  "Revision: " + stick::kRevision + nl + "IMEI: " + stick::kImei + nl +
+                  stick::kCapabilities);
   return Ok();
 }
 

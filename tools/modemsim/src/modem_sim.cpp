@@ -24,13 +24,51 @@ std::optional<Modem::Status> Modem::NeedSim(Time now) const {
   return std::nullopt;
 }
 
+std::optional<Modem::Status> Modem::NeedCard(Time now) const {
+  if (SimStarting(now)) return Cme(CmeError::kSimBusy);
+  if (sim_.state() == SimState::kAbsent) return Cme(CmeError::kSimNotInserted);
+  return std::nullopt;
+}
+
+SimState Modem::ReportedState(Time now) const {
+  if (sim_.state() == SimState::kReady && now < staleUntil_) return SimState::kWaitPuk;
+  return sim_.state();
+}
+
+// Written before the card looks at the password, so that a test can hold
+// every password a client sent against the state the card was in: never
+// one the card was not waiting for, never one at its last try.
+void Modem::Record(const char* kind, Time now) {
+  const char* state = "ready";
+  switch (sim_.state()) {
+    case SimState::kAbsent:
+      state = "nosim";
+      break;
+    case SimState::kWaitPin:
+      state = "pin";
+      break;
+    case SimState::kWaitPuk:
+      state = "puk";
+      break;
+    case SimState::kBlocked:
+      state = "blocked";
+      break;
+    case SimState::kReady:
+      break;
+  }
+  if (SimStarting(now) || Busy(now)) state = "busy";
+  records_.push_back(std::string(kind) + " state=" + state +
+                     " pin-tries=" + std::to_string(sim_.pinTriesLeft()) +
+                     " puk-tries=" + std::to_string(sim_.pukTriesLeft()));
+}
+
 Modem::Status Modem::Cpin(const AtCommand& cmd, Time now, Reply& reply) {
   switch (cmd.form) {
     case AtCommand::Form::kTest:
       return Ok();
     case AtCommand::Form::kRead:
       if (SimStarting(now)) return Cme(CmeError::kSimBusy);
-      switch (sim_.state()) {
+      switch (ReportedState(now)) {
         case SimState::kAbsent:
           return Cme(CmeError::kSimNotInserted);
         case SimState::kBlocked:
@@ -54,7 +92,10 @@ Modem::Status Modem::Cpin(const AtCommand& cmd, Time now, Reply& reply) {
   }
 
   reply.password = true;
+  reply.pinEntry = true;
   if (cmd.args.empty() || cmd.args.size() > 2 || cmd.args[0].empty()) return Error();
+  // A PUK comes with the new PIN; what the client sent decides the kind.
+  Record(cmd.args.size() == 2 ? "puk" : "pin", now);
   // A SIM still starting does not look at the PIN: no try is used.
   if (SimStarting(now)) return Cme(CmeError::kSimBusy);
   switch (sim_.state()) {
@@ -96,6 +137,9 @@ Modem::Status Modem::Clck(const AtCommand& cmd, Time now, Reply& reply) {
   // have (it takes any operator's card).
   std::string facility = Upper(cmd.args[0]);
   if (facility != "SC" && facility != "PN") return Cme(CmeError::kOperationNotSupported);
+  if (facility == "SC" && !query && cmd.args.size() >= 3 && !cmd.args[2].empty()) {
+    Record("clck", now);
+  }
   if (SimStarting(now)) return Cme(CmeError::kSimBusy);
   if (sim_.state() == SimState::kAbsent) return Cme(CmeError::kSimNotInserted);
   if (sim_.state() == SimState::kBlocked) return Cme(CmeError::kSimFailure);
@@ -128,6 +172,7 @@ Modem::Status Modem::Cpwd(const AtCommand& cmd, Time now, Reply& reply) {
   if (cmd.form != AtCommand::Form::kSet || cmd.args.size() != 3) return Error();
   reply.password = true;
   if (Upper(cmd.args[0]) != "SC") return Cme(CmeError::kOperationNotSupported);
+  if (!cmd.args[1].empty()) Record("cpwd", now);
   if (auto refused = NeedSim(now)) return *refused;
   // A PIN that is never asked for cannot be changed: switch the request on
   // first.
@@ -139,6 +184,8 @@ Modem::Status Modem::Cpwd(const AtCommand& cmd, Time now, Reply& reply) {
 }
 
 Modem::Status Modem::Cpinr(const AtCommand& cmd, Time now, Reply& reply) {
+  const TriesDialect dialect = settings_.dialect;
+  if (dialect != TriesDialect::kDefault && dialect != TriesDialect::k3gpp) return Error();
   std::string filter = "*";
   if (cmd.form == AtCommand::Form::kSet) {
     if (cmd.args.size() != 1) return Error();
@@ -166,6 +213,12 @@ Modem::Status Modem::Cpinr(const AtCommand& cmd, Time now, Reply& reply) {
     Info(reply, "+CPINR: SIM PUK," + std::to_string(sim_.pukTriesLeft()) + "," +
                     std::to_string(SimCard::kPukTries));
   }
+  // The second PIN, never used and never asked for here, only in the full
+  // list of the standard's form.
+  if (dialect == TriesDialect::k3gpp) {
+    if (filter == "*" || filter == "SIM PIN2") Info(reply, "+CPINR: SIM PIN2,3,3");
+    if (filter == "*" || filter == "SIM PUK2") Info(reply, "+CPINR: SIM PUK2,10,10");
+  }
   return Ok();
 }
 
@@ -175,6 +228,9 @@ Modem::Status Modem::Cpinr(const AtCommand& cmd, Time now, Reply& reply) {
 // (x tries). The card has no second PIN (P2 81): 6A88, "not found". Any other
 // command is one the card does not know: 6D00.
 Modem::Status Modem::Csim(const AtCommand& cmd, Time, Reply& reply) {
+  if (settings_.dialect != TriesDialect::kDefault && settings_.dialect != TriesDialect::kCsim) {
+    return Error();
+  }
   if (cmd.form == AtCommand::Form::kTest) return Ok();
   if (cmd.form != AtCommand::Form::kSet || cmd.args.size() != 2) return Error();
   const std::string apdu = Upper(cmd.args[1]);
@@ -197,6 +253,78 @@ Modem::Status Modem::Csim(const AtCommand& cmd, Time, Reply& reply) {
     status = "6A88";
   }
   Info(reply, "+CSIM: 4,\"" + status + "\"");
+  return Ok();
+}
+
+namespace {
+
+std::string Count(int n) {
+  return std::to_string(n);
+}
+
+}  // namespace
+
+// Huawei: ^CPIN: <code>,[<times>],<puk times>,<pin times>,<puk2>,<pin2>,
+// the PUK's count before the PIN's; <times> belongs to the code the card
+// waits for, and is empty when it waits for none.
+Modem::Status Modem::HuaweiCpin(const AtCommand& cmd, Time now, Reply& reply) {
+  if (settings_.dialect != TriesDialect::kHuawei) return Error();
+  if (cmd.form == AtCommand::Form::kTest) return Ok();
+  if (cmd.form != AtCommand::Form::kRead) return Error();
+  if (auto refused = NeedCard(now)) return *refused;
+  std::string code;
+  std::string times;
+  switch (ReportedState(now)) {
+    case SimState::kWaitPin:
+      code = "SIM PIN";
+      times = Count(sim_.pinTriesLeft());
+      break;
+    case SimState::kWaitPuk:
+      code = "SIM PUK";
+      times = Count(sim_.pukTriesLeft());
+      break;
+    case SimState::kReady:
+      code = "READY";
+      break;
+    case SimState::kAbsent:
+    case SimState::kBlocked:
+      return Cme(CmeError::kSimFailure);
+  }
+  Info(reply, "^CPIN: " + code + "," + times + "," + Count(sim_.pukTriesLeft()) + "," +
+                  Count(sim_.pinTriesLeft()) + ",10,3");
+  return Ok();
+}
+
+// ZTE answers the tries left to the test form: +ZPINPUK: <pin>,<puk>.
+Modem::Status Modem::ZtePinPuk(const AtCommand& cmd, Time now, Reply& reply) {
+  if (settings_.dialect != TriesDialect::kZte) return Error();
+  if (cmd.form != AtCommand::Form::kTest) return Error();
+  if (auto refused = NeedCard(now)) return *refused;
+  Info(reply, "+ZPINPUK: " + Count(sim_.pinTriesLeft()) + "," + Count(sim_.pukTriesLeft()));
+  return Ok();
+}
+
+// Quectel: +QPINC: "SC",<pin>,<puk> and the same for the second PIN, "P2";
+// the set form asks for one of them.
+Modem::Status Modem::QuectelPinCounts(const AtCommand& cmd, Time now, Reply& reply) {
+  if (settings_.dialect != TriesDialect::kQuectel) return Error();
+  if (cmd.form == AtCommand::Form::kTest) {
+    Info(reply, "+QPINC: (\"SC\",\"P2\")");
+    return Ok();
+  }
+  std::string which;
+  if (cmd.form == AtCommand::Form::kSet) {
+    if (cmd.args.size() != 1) return Error();
+    which = Upper(cmd.args[0]);
+    if (which != "SC" && which != "P2") return Error();
+  } else if (cmd.form != AtCommand::Form::kRead) {
+    return Error();
+  }
+  if (auto refused = NeedCard(now)) return *refused;
+  if (which.empty() || which == "SC") {
+    Info(reply, "+QPINC: \"SC\"," + Count(sim_.pinTriesLeft()) + "," + Count(sim_.pukTriesLeft()));
+  }
+  if (which.empty() || which == "P2") Info(reply, "+QPINC: \"P2\",3,10");
   return Ok();
 }
 

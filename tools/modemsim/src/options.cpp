@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 namespace tessivo::modemsim {
 
@@ -51,6 +53,85 @@ bool ParseState(const std::string& text, SimState& out) {
   return true;
 }
 
+// "PREFIX=REST": the prefix may hold '=' itself (AT+CPIN=), the rest may
+// not, so the last '=' divides them. The prefix is kept in upper case.
+bool SplitPrefix(const std::string& text, std::string& prefix, std::string& rest) {
+  size_t eq = text.rfind('=');
+  if (eq == std::string::npos || eq == 0) return false;
+  prefix = text.substr(0, eq);
+  for (char& c : prefix) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  rest = text.substr(eq + 1);
+  return true;
+}
+
+// An unsolicited line: printable, without the line ends it is framed with.
+bool ValidLine(const std::string& line) {
+  if (line.empty()) return false;
+  for (char c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+  }
+  return true;
+}
+
+bool ParseDialect(const std::string& text, TriesDialect& out) {
+  static const std::pair<const char*, TriesDialect> kNames[] = {
+      {"3gpp", TriesDialect::k3gpp}, {"huawei", TriesDialect::kHuawei},
+      {"zte", TriesDialect::kZte},   {"quectel", TriesDialect::kQuectel},
+      {"csim", TriesDialect::kCsim}, {"none", TriesDialect::kNone}};
+  for (const auto& [name, dialect] : kNames) {
+    if (text == name) {
+      out = dialect;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseOption(const std::string& name, const std::string& value, Options& o) {
+  ModemSettings& m = o.modem;
+  std::string prefix, rest;
+  Millis ms{0};
+  if (name == "--answer-delay") {
+    if (!SplitPrefix(value, prefix, rest) || !ParseMillis(rest, ms)) return false;
+    m.answerDelays.push_back({prefix, ms});
+  } else if (name == "--unsolicited-before") {
+    if (!SplitPrefix(value, prefix, rest) || !ValidLine(rest)) return false;
+    m.unsolicitedBefore.push_back({prefix, rest});
+  } else if (name == "--unsolicited-at") {
+    size_t eq = value.find('=');
+    if (eq == std::string::npos || !ParseMillis(value.substr(0, eq), ms) ||
+        !ValidLine(value.substr(eq + 1))) {
+      return false;
+    }
+    m.unsolicitedAt.push_back({ms, value.substr(eq + 1)});
+  } else if (name == "--split") {
+    size_t colon;
+    if (!SplitPrefix(value, prefix, rest) || (colon = rest.find(':')) == std::string::npos) {
+      return false;
+    }
+    std::string byte = rest.substr(0, colon);
+    if (!AllDigits(byte) || byte.size() > 5 || !ParseMillis(rest.substr(colon + 1), ms)) {
+      return false;
+    }
+    m.splits.push_back({prefix, std::stoul(byte), ms});
+  } else if (name == "--chaos") {
+    if (!AllDigits(value) || value.size() > 18) return false;
+    m.chaos = std::stoull(value);
+  } else if (name == "--puk-tries") {
+    if (!AllDigits(value) || value.size() > 2) return false;
+    m.pukTries = std::stoi(value);
+    return m.pukTries >= 1 && m.pukTries <= SimCard::kPukTries;
+  } else if (name == "--ready-after-puk") {
+    return ParseMillis(value, m.readyAfterPuk);
+  } else if (name == "--tries-dialect") {
+    return ParseDialect(value, m.dialect);
+  } else if (name == "--record") {
+    o.record = value;
+    return !value.empty();
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* UsageText() {
@@ -78,6 +159,29 @@ const char* UsageText() {
          "  --clck-before-pin accept|refuse\n"
          "                      +CLCK while the SIM waits for its PIN: carried out\n"
          "                      (default) or refused with +CME ERROR: 11\n"
+         "  --puk-tries N       PUK tries left at start, 1 to 10 (default 10)\n"
+         "  --ready-after-puk MS\n"
+         "                      after a PUK unblocked the SIM, +CPIN? still says SIM PUK\n"
+         "                      for MS after the OK\n"
+         "  --tries-dialect 3gpp|huawei|zte|quectel|csim|none\n"
+         "                      the one query for the tries left the modem answers, and\n"
+         "                      the maker it names (default: +CPINR and +CSIM)\n"
+         "  --answer-delay PREFIX=MS\n"
+         "                      for lines beginning with PREFIX, send the echo at once\n"
+         "                      and the rest MS later (repeatable)\n"
+         "  --unsolicited-before PREFIX=LINE\n"
+         "                      for lines beginning with PREFIX, send LINE right after the\n"
+         "                      echo, before the answer (repeatable)\n"
+         "  --unsolicited-at MS=LINE\n"
+         "                      send LINE MS after start (repeatable)\n"
+         "  --split PREFIX=BYTE:MS\n"
+         "                      for lines beginning with PREFIX, send BYTE bytes of the\n"
+         "                      answer, the rest MS later (repeatable)\n"
+         "  --pin-unanswered    carry out AT+CPIN=..., echo it, never answer it\n"
+         "  --chaos SEED        random but reproducible delays, splits and unsolicited\n"
+         "                      lines on every reply\n"
+         "  --record FILE       append a line per password command to FILE, without the\n"
+         "                      password\n"
          "  --transcript FILE   append every byte read and written to FILE\n"
          "  --help              show this text\n";
 }
@@ -111,16 +215,38 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       m.silent = true;
       continue;
     }
+    if (name == "--pin-unanswered") {
+      if (hasValue) return fail("--pin-unanswered takes no value");
+      m.pinUnanswered = true;
+      continue;
+    }
 
-    static const char* const kWithValue[] = {"--link",         "--state",
-                                             "--pin",          "--puk",
-                                             "--lock",         "--echo",
-                                             "--cmee",         "--reply-delay",
-                                             "--late-final",   "--trickle",
-                                             "--noise",        "--sim-busy",
-                                             "--transcript",   "--clck-before-pin",
-                                             "--pin-tries",    "--busy-at-start",
-                                             "--mute-at-start"};
+    static const char* const kWithValue[] = {"--link",
+                                             "--state",
+                                             "--pin",
+                                             "--puk",
+                                             "--lock",
+                                             "--echo",
+                                             "--cmee",
+                                             "--reply-delay",
+                                             "--late-final",
+                                             "--trickle",
+                                             "--noise",
+                                             "--sim-busy",
+                                             "--transcript",
+                                             "--clck-before-pin",
+                                             "--pin-tries",
+                                             "--busy-at-start",
+                                             "--mute-at-start",
+                                             "--puk-tries",
+                                             "--ready-after-puk",
+                                             "--tries-dialect",
+                                             "--answer-delay",
+                                             "--unsolicited-before",
+                                             "--unsolicited-at",
+                                             "--split",
+                                             "--chaos",
+                                             "--record"};
     bool known = false;
     for (const char* option : kWithValue) known = known || name == option;
     if (!known) return fail("unknown option: " + args[i]);
@@ -171,6 +297,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (name == "--clck-before-pin") {
       ok = value == "accept" || value == "refuse";
       m.clckBeforePin = value == "accept";
+    } else {
+      ok = ParseOption(name, value, o);
     }
     if (!ok) return fail("bad value for " + name + ": '" + value + "'");
   }

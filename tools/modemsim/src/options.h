@@ -11,6 +11,7 @@ namespace tessivo::modemsim {
 struct Options {
   std::string link;
   std::string transcript;  // empty: none
+  std::string record;      // empty: none
   ModemSettings modem;
   bool help = false;
 };

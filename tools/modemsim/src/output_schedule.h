@@ -32,7 +32,13 @@ class OutputSchedule {
   // without another Add.
   std::optional<Time> NextWakeup() const;
 
-  // Forgets every queued byte; the period of the unsolicited line goes on.
+  // Sends `bytes` at `at` whatever else is queued: before the pieces that
+  // have not begun by then, never inside one. Like the periodic line, it
+  // goes out (or is lost) at its time whether or not anyone listens.
+  void AddUnsolicited(Time at, std::string bytes);
+
+  // Forgets every queued byte; the period of the unsolicited line goes on,
+  // and so do the lines for a fixed time.
   void Clear();
 
   bool empty() const { return pieces_.empty(); }
@@ -44,7 +50,8 @@ class OutputSchedule {
     size_t sent = 0;
   };
 
-  void AddNoise(Time now);
+  // Puts the unsolicited lines due by `now` before the pieces not begun.
+  void AddDueLines(Time now);
   // When the front piece may send its next byte.
   Time FrontDue() const;
 
@@ -54,6 +61,7 @@ class OutputSchedule {
   Time nextNoise_;
   std::optional<Time> lastByte_;
   std::deque<Piece> pieces_;
+  std::deque<Piece> timed_;  // by time
 };
 
 }  // namespace tessivo::modemsim

@@ -285,6 +285,13 @@ int Serve(const Options& options) {
     return 1;
   }
 
+  // The passwords themselves never go in: a kind and the card's state.
+  Transcript record;
+  if (!options.record.empty() && !record.Open(options.record)) {
+    Fail("cannot open " + options.record);
+    return 1;
+  }
+
   // The link comes last: once it is there, the device is ready for clients.
   if (!PlaceLink(options.link, device)) return 1;
 
@@ -353,6 +360,8 @@ int Serve(const Options& options) {
         Time now = clock.Now();
         transcript.In(now, std::string_view(buf, n));
         modem.Receive(std::string_view(buf, n), now);
+        // On disk before the client can hear the answer.
+        for (const std::string& line : modem.TakeRecords()) record.Line(line);
       }
       for (const std::string& notice : modem.TakeNotices()) Say(notice);
       if (hungUp) {

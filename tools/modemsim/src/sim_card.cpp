@@ -41,12 +41,14 @@ std::string TriesLeft(int n) {
 
 }  // namespace
 
-SimCard::SimCard(SimState state, bool lockEnabled, std::string pin, std::string puk, int pinTries)
+SimCard::SimCard(SimState state, bool lockEnabled, std::string pin, std::string puk, int pinTries,
+                 int pukTries)
     : state_(state),
       lockEnabled_(lockEnabled),
       pin_(std::move(pin)),
       puk_(std::move(puk)),
-      pinTriesLeft_(pinTries) {
+      pinTriesLeft_(pinTries),
+      pukTriesLeft_(pukTries) {
   if (state_ == SimState::kWaitPin && !lockEnabled_) state_ = SimState::kReady;
   if (state_ == SimState::kWaitPuk) pinTriesLeft_ = 0;
 }

@@ -41,10 +41,10 @@ class SimCard {
   static constexpr int kPukTries = 10;
 
   // A card that starts in `state` with `pinTries` PIN tries left (1 to
-  // kPinTries). With the lock off a card that would want its PIN is ready at
-  // once; a card that wants its PUK or is missing stays so.
+  // kPinTries) and `pukTries` PUK tries left (1 to kPukTries). With the lock off a card that would
+  // want its PIN is ready at once; a card that wants its PUK or is missing stays so.
   SimCard(SimState state, bool lockEnabled, std::string pin, std::string puk,
-          int pinTries = kPinTries);
+          int pinTries = kPinTries, int pukTries = kPukTries);
 
   SimState state() const { return state_; }
   bool lockEnabled() const { return lockEnabled_; }

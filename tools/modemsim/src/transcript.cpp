@@ -48,6 +48,13 @@ bool Transcript::Open(const std::string& path) {
   return file_ != nullptr;
 }
 
+void Transcript::Line(const std::string& text) {
+  if (!file_) return;
+  std::string line = text + "\n";
+  std::fwrite(line.data(), 1, line.size(), file_);
+  std::fflush(file_);
+}
+
 void Transcript::Write(Time at, const char* direction, std::string_view bytes) {
   if (!file_ || bytes.empty()) return;
   std::string line = TranscriptLine(at, direction, bytes) + "\n";

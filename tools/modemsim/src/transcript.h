@@ -29,6 +29,8 @@ class Transcript {
   bool Open(const std::string& path);
   void In(Time at, std::string_view bytes) { Write(at, "IN", bytes); }
   void Out(Time at, std::string_view bytes) { Write(at, "OUT", bytes); }
+  // A line of its own, as it is (the record of password commands).
+  void Line(const std::string& text);
 
  private:
   void Write(Time at, const char* direction, std::string_view bytes);

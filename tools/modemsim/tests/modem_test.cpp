@@ -224,6 +224,72 @@ const Conversation kConversations[] = {
      {{"AT+CLCK=\"SC\",2\r", "\r\n+CLCK: 1\r\n\r\nOK\r\n"},
       {"AT+CLCK=\"SC\",0,\"1234\"\r", "\r\nOK\r\n"},
       {"AT+CPIN?\r", "\r\n+CPIN: READY\r\n\r\nOK\r\n"}}},
+    {"PukResetsBothCountsAndSwitchesTheRequestOn",
+     With([](ModemSettings& s) {
+       s.echo = false, s.cmee = 1, s.lock = false, s.state = SimState::kWaitPuk;
+     }),
+     {{"AT+CPIN=\"11111111\",\"4321\"\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT+CPINR=\"SIM PUK\"\r", "\r\n+CPINR: SIM PUK,9,10\r\n\r\nOK\r\n"},
+      {"AT+CPIN=12345678,4321\r", "\r\nOK\r\n"},
+      {"AT+CPINR\r", "\r\n+CPINR: SIM PIN,3,3\r\n\r\n+CPINR: SIM PUK,10,10\r\n\r\nOK\r\n"},
+      {"AT+CLCK=\"SC\",2\r", "\r\n+CLCK: 1\r\n\r\nOK\r\n"}}},
+    {"LastPukTryKillsTheCard",
+     With([](ModemSettings& s) {
+       s.echo = false, s.cmee = 2, s.state = SimState::kWaitPuk, s.pukTries = 2;
+     }),
+     {{"AT+CPINR=\"SIM PUK\"\r", "\r\n+CPINR: SIM PUK,2,10\r\n\r\nOK\r\n"},
+      {"AT+CPIN=\"11111111\",\"4321\"\r", "\r\n+CME ERROR: incorrect password\r\n"},
+      {"AT+CPIN=11111111,4321\r", "\r\n+CME ERROR: incorrect password\r\n"},
+      {"AT+CPIN?\r", "\r\n+CME ERROR: SIM failure\r\n"},
+      {"AT+CPIN=\"12345678\",\"4321\"\r", "\r\n+CME ERROR: SIM failure\r\n"},
+      {"AT+CMEE=1;+CLCK=\"SC\",0,\"1234\"\r", "\r\n+CME ERROR: 13\r\n"},
+      {"AT+CPWD=\"SC\",\"1234\",\"4321\"\r", "\r\n+CME ERROR: 13\r\n"},
+      {"AT+CMEE=0;+CPIN?\r", "\r\nERROR\r\n"}}},
+
+    // Other makers' queries for the tries left, each on its maker's stick
+    // only.
+    {"HuaweiTriesPukFirst",
+     With([](ModemSettings& s) { s.echo = false, s.cmee = 1, s.dialect = TriesDialect::kHuawei; }),
+     {{"AT+CGMI;+CGMM\r", "\r\nhuawei\r\n\r\nE1550\r\n\r\nOK\r\n"},
+      {"AT^CPIN?\r", "\r\n^CPIN: SIM PIN,3,10,3,10,3\r\n\r\nOK\r\n"},
+      {"AT+CPIN=1111\r", "\r\n+CME ERROR: 16\r\n"},
+      {"AT^CPIN?\r", "\r\n^CPIN: SIM PIN,2,10,2,10,3\r\n\r\nOK\r\n"},
+      {"AT+CPINR\r", "\r\nERROR\r\n"},
+      {"AT+CSIM=10,\"0020000100\"\r", "\r\nERROR\r\n"},
+      {"AT+CPIN=1234\r", "\r\nOK\r\n"},
+      {"AT^CPIN?\r", "\r\n^CPIN: READY,,10,3,10,3\r\n\r\nOK\r\n"}}},
+    {"ZteTriesInTheTestForm",
+     With([](ModemSettings& s) { s.echo = false, s.dialect = TriesDialect::kZte; }),
+     {{"AT+CGMI\r", "\r\nZTE CORPORATION\r\n\r\nOK\r\n"},
+      {"AT+ZPINPUK=?\r", "\r\n+ZPINPUK: 3,10\r\n\r\nOK\r\n"},
+      {"AT+ZPINPUK?\r", "\r\nERROR\r\n"},
+      {"AT^CPIN?\r", "\r\nERROR\r\n"}}},
+    {"QuectelTriesForBothPins",
+     With([](ModemSettings& s) {
+       s.echo = false, s.state = SimState::kWaitPuk, s.dialect = TriesDialect::kQuectel;
+     }),
+     {{"AT+CGMI\r", "\r\nQuectel\r\n\r\nOK\r\n"},
+      {"AT+QPINC?\r", "\r\n+QPINC: \"SC\",0,10\r\n\r\n+QPINC: \"P2\",3,10\r\n\r\nOK\r\n"},
+      {"AT+QPINC=\"sc\"\r", "\r\n+QPINC: \"SC\",0,10\r\n\r\nOK\r\n"},
+      {"AT+ZPINPUK=?\r", "\r\nERROR\r\n"}}},
+    {"StandardTriesWithTheSecondPin",
+     With([](ModemSettings& s) { s.echo = false, s.dialect = TriesDialect::k3gpp; }),
+     {{"AT+CPINR\r",
+       "\r\n+CPINR: SIM PIN,3,3\r\n\r\n+CPINR: SIM PUK,10,10\r\n"
+       "\r\n+CPINR: SIM PIN2,3,3\r\n\r\n+CPINR: SIM PUK2,10,10\r\n\r\nOK\r\n"},
+      {"AT+CPINR=\"SIM*\"\r", "\r\n+CPINR: SIM PIN,3,3\r\n\r\n+CPINR: SIM PUK,10,10\r\n\r\nOK\r\n"},
+      {"AT+CSIM=10,\"0020000100\"\r", "\r\nERROR\r\n"},
+      {"AT+CGMI\r", "\r\nTessivo\r\n\r\nOK\r\n"}}},
+    {"CardAccessOnly",
+     With([](ModemSettings& s) { s.echo = false, s.dialect = TriesDialect::kCsim; }),
+     {{"AT+CSIM=10,\"002C000100\"\r", "\r\n+CSIM: 4,\"63CA\"\r\n\r\nOK\r\n"},
+      {"AT+CPINR=\"SIM PIN\"\r", "\r\nERROR\r\n"}}},
+    {"NoTriesQueryAtAll",
+     With([](ModemSettings& s) { s.echo = false, s.dialect = TriesDialect::kNone; }),
+     {{"AT+CPINR\r", "\r\nERROR\r\n"},
+      {"AT+CSIM=10,\"0020000100\"\r", "\r\nERROR\r\n"},
+      {"AT^CPIN?\r", "\r\nERROR\r\n"},
+      {"AT+QPINC?\r", "\r\nERROR\r\n"}}},
     {"RegistrationIsReportedOnceThePinUnlocks",
      With([](ModemSettings& s) { s.echo = false; }),
      {{"AT+CREG=1;+CGREG=2\r", "\r\nOK\r\n"},
@@ -410,6 +476,23 @@ TEST(ModemTest, NoticesTellAWatcherWhatChanged) {
   EXPECT_TRUE(modem.TakeNotices().empty());
 }
 
+TEST(ModemTest, RecordsEveryPasswordCommandButNeverThePassword) {
+  ModemSettings settings;
+  settings.echo = false;
+  Modem modem(settings);
+  Say(modem,
+      "AT+CPIN=1111\rAT+CPIN?\rAT+CLCK=\"SC\",2\rAT+CPIN=\r"
+      "AT+CPIN=1234\rAT+CPWD=\"SC\",\"1234\",\"4321\"\rAT+CLCK=\"SC\",0,\"4321\"\r"
+      "AT+CPIN=\"12345678\",\"5555\"\r");
+  EXPECT_EQ(modem.TakeRecords(), (std::vector<std::string>{
+                                     "pin state=pin pin-tries=3 puk-tries=10",
+                                     "pin state=pin pin-tries=2 puk-tries=10",
+                                     "cpwd state=ready pin-tries=3 puk-tries=10",
+                                     "clck state=ready pin-tries=3 puk-tries=10",
+                                     "puk state=ready pin-tries=3 puk-tries=10",
+                                 }));
+}
+
 // Timing: what goes out when.
 
 TEST(ModemTimingTest, ReplyDelayHoldsBackTheEchoToo) {
@@ -500,19 +583,32 @@ TEST(ModemTimingTest, SimBusyAfterUnlockUntilTheWindowEnds) {
   EXPECT_EQ(Say(modem, "AT+CPIN?\r", 600ms), "\r\n+CPIN: READY\r\n\r\nOK\r\n");
 }
 
+// A client's lines at their times, and what is due for it by then; a step
+// without a line only looks at the wire.
+struct Step {
+  Time at;
+  const char* in;
+  const char* out;
+};
+struct TimedCase {
+  const char* what;
+  ModemSettings settings;
+  std::vector<Step> steps;
+};
+
+void RunTimed(const TimedCase& c) {
+  SCOPED_TRACE(c.what);
+  Modem modem(c.settings);
+  for (const Step& step : c.steps) {
+    SCOPED_TRACE(step.in);
+    EXPECT_EQ(Say(modem, step.in, step.at), step.out);
+  }
+}
+
 // A stick that is still starting, and a card with fewer tries: what a client
 // that waits for it sees, command by command.
 TEST(ModemTimingTest, AStickStillStarting) {
-  struct Step {
-    Time at;
-    const char* in;
-    const char* out;
-  };
-  struct Case {
-    const char* what;
-    ModemSettings settings;
-    std::vector<Step> steps;
-  };
+  using Case = TimedCase;
   ModemSettings busy;
   busy.busyAtStart = 3000ms;
   busy.echo = false;
@@ -548,14 +644,112 @@ TEST(ModemTimingTest, AStickStillStarting) {
         {0ms, "AT+CPIN?\r", "\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n"},
         {0ms, "AT+CPINR=\"SIM PIN\"\r", "\r\n+CPINR: SIM PIN,0,3\r\n\r\nOK\r\n"}}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Modem modem(c.settings);
-    for (const auto& step : c.steps) {
-      SCOPED_TRACE(step.in);
-      EXPECT_EQ(Say(modem, step.in, step.at), step.out);
+  for (const auto& c : cases) RunTimed(c);
+}
+
+// The faults a test asks for by name, each where and when it was asked.
+TEST(ModemTimingTest, HostileTimingOnRequest) {
+  auto with = [](void (*change)(ModemSettings&)) { return With(change); };
+  const TimedCase cases[] = {
+      {"answer delay",
+       with([](ModemSettings& s) {
+         s.answerDelays = {{"AT+CPINR", 2000ms}};
+       }),
+       {{0ms, "at+cpinr=\"SIM PIN\"\r", "at+cpinr=\"SIM PIN\"\r"},
+        {1999ms, "", ""},
+        {2000ms, "", "\r\n+CPINR: SIM PIN,3,3\r\n\r\nOK\r\n"},
+        {2000ms, "AT+CPIN?\r", "AT+CPIN?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"}}},
+      {"unsolicited line before the answer",
+       with([](ModemSettings& s) {
+         s.unsolicitedBefore = {{"AT+CPIN?", "+CPIN: READY"}};
+       }),
+       {{0ms, "AT+CPIN?\r", "AT+CPIN?\r\r\n+CPIN: READY\r\n\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"},
+        {0ms, "AT\r", "AT\r\r\nOK\r\n"}}},
+      {"answer split",
+       with([](ModemSettings& s) {
+         s.splits = {{"AT+CPIN?", 16, 300ms}};
+       }),
+       {{0ms, "AT+CPIN?\r", "AT+CPIN?\r\r\n+CPIN: SIM PIN"},
+        {299ms, "", ""},
+        {300ms, "", "\r\n\r\nOK\r\n"}}},
+      {"line at a time",
+       with([](ModemSettings& s) {
+         s.unsolicitedAt = {{500ms, "^SIMST: 1"}};
+       }),
+       {{0ms, "AT\r", "AT\r\r\nOK\r\n"}, {499ms, "", ""}, {500ms, "", "\r\n^SIMST: 1\r\n"}}},
+      {"PIN result 6.5 s after its echo",
+       with([](ModemSettings& s) { s.lateFinal = 6500ms; }),
+       {{0ms, "AT+CPIN=1234\r", "AT+CPIN=1234\r"}, {6499ms, "", ""}, {6500ms, "", "\r\nOK\r\n"}}},
+      // The card still counts what it was never heard to answer.
+      {"PIN never answered",
+       with([](ModemSettings& s) { s.pinUnanswered = true; }),
+       {{0ms, "AT+CPIN=1111\r", "AT+CPIN=1111\r"},
+        {60s, "AT+CPINR=\"SIM PIN\"\r",
+         "AT+CPINR=\"SIM PIN\"\r\r\n+CPINR: SIM PIN,2,3\r\n\r\nOK\r\n"},
+        {60s, "AT+CPIN=1234\r", "AT+CPIN=1234\r"},
+        {60s, "AT+CPIN?\r", "AT+CPIN?\r\r\n+CPIN: READY\r\n\r\nOK\r\n"}}},
+      // The PUK again is refused as to any unlocked card, and costs nothing.
+      {"status lags the PUK",
+       with([](ModemSettings& s) {
+         s.readyAfterPuk = 1000ms, s.state = SimState::kWaitPuk, s.echo = false, s.cmee = 1;
+       }),
+       {{0ms, "AT+CPIN=12345678,4321\r", "\r\nOK\r\n"},
+        {999ms, "AT+CPIN?\r", "\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n"},
+        {999ms, "AT+CPIN=12345678,4321\r", "\r\n+CME ERROR: 3\r\n"},
+        {1000ms, "AT+CPIN?\r", "\r\n+CPIN: READY\r\n\r\nOK\r\n"}}},
+  };
+  for (const auto& c : cases) RunTimed(c);
+}
+
+// Chaos moves bytes in time and adds unsolicited lines; without those lines
+// the wire is the calm stick's, and the card ends the same.
+TEST(ModemTimingTest, ChaosNeverChangesWhatTheAnswersSay) {
+  const char* const script[] = {
+      "AT+CPIN?\r", "AT+CPIN=1111\r", "AT+CPINR\r", "AT+CPIN=1234\r", "AT+CLCK=\"SC\",0,\"1234\"\r",
+      "AT+CPIN?\r"};
+  struct Run {
+    std::string timed, wire;
+    int pinTries;
+    bool lock;
+  };
+  auto run = [&](std::optional<std::uint64_t> seed) {
+    ModemSettings settings;
+    settings.cmee = 1;
+    settings.chaos = seed;
+    Modem modem(settings);
+    Run r;
+    Time t = 0ms;
+    for (const char* line : script) {
+      modem.Receive(line, t);
+      while (auto wake = modem.NextWakeup()) {
+        t = std::max(t, *wake);
+        std::string out = modem.TakeOutput(t);
+        r.timed += std::to_string(t.count()) + ":" + out + "|";
+        r.wire += out;
+      }
     }
+    for (const char* extra :
+         {"\r\n+CPIN: READY\r\n", "\r\n+CPIN: SIM PIN\r\n", "\r\nRING\r\n", "\r\n^SIMST: 1\r\n"}) {
+      for (size_t at; (at = r.wire.find(extra)) != std::string::npos;) {
+        r.wire.erase(at, std::string(extra).size());
+      }
+    }
+    r.pinTries = modem.sim().pinTriesLeft();
+    r.lock = modem.sim().lockEnabled();
+    return r;
+  };
+  const Run calm = run(std::nullopt);
+  bool moved = false;
+  for (std::uint64_t seed = 1; seed <= 30; ++seed) {
+    SCOPED_TRACE(seed);
+    const Run wild = run(seed);
+    EXPECT_EQ(wild.wire, calm.wire);
+    EXPECT_EQ(wild.pinTries, calm.pinTries);
+    EXPECT_EQ(wild.lock, calm.lock);
+    EXPECT_EQ(run(seed).timed, wild.timed);
+    moved = moved || wild.timed != calm.timed;
   }
+  EXPECT_TRUE(moved);
 }
 
 TEST(ModemTimingTest, DroppedOutputNeverReachesTheNextClient) {

@@ -105,6 +105,49 @@ TEST(OptionsTest, ReadsEveryOption) {
   EXPECT_EQ(Parse({"--link", "l"}).options.modem.pinTries, 3);
   EXPECT_TRUE(Parse({"--link", "l"}).options.modem.clckBeforePin);
   EXPECT_FALSE(Parse({"--link", "l", "--clck-before-pin=refuse"}).options.modem.clckBeforePin);
+
+  const ParsedOptions hostile = Parse({"--link",
+                                       "l",
+                                       "--answer-delay",
+                                       "at+cpinr=2000",
+                                       "--answer-delay=AT+CPIN?=5",
+                                       "--unsolicited-before",
+                                       "AT+CPIN=+CPIN: READY",
+                                       "--unsolicited-at",
+                                       "100=^SIMST: 1",
+                                       "--split",
+                                       "AT+CPIN?=16:300",
+                                       "--chaos",
+                                       "42",
+                                       "--puk-tries",
+                                       "1",
+                                       "--ready-after-puk",
+                                       "9",
+                                       "--tries-dialect",
+                                       "huawei",
+                                       "--pin-unanswered",
+                                       "--record",
+                                       "r.log"});
+  ASSERT_EQ(hostile.error, "");
+  const ModemSettings& h = hostile.options.modem;
+  ASSERT_EQ(h.answerDelays.size(), 2u);
+  EXPECT_EQ(h.answerDelays[0].prefix, "AT+CPINR");
+  EXPECT_EQ(h.answerDelays[1].prefix + std::to_string(h.answerDelays[1].delay.count()),
+            "AT+CPIN?5");
+  ASSERT_EQ(h.unsolicitedBefore.size(), 1u);
+  EXPECT_EQ(h.unsolicitedBefore[0].prefix + "|" + h.unsolicitedBefore[0].line,
+            "AT+CPIN|+CPIN: READY");
+  ASSERT_EQ(h.unsolicitedAt.size(), 1u);
+  EXPECT_EQ(h.unsolicitedAt[0].at, 100ms);
+  ASSERT_EQ(h.splits.size(), 1u);
+  EXPECT_EQ(h.splits[0].byte, 16u);
+  EXPECT_EQ(h.splits[0].pause, 300ms);
+  EXPECT_EQ(h.chaos, 42u);
+  EXPECT_EQ(h.pukTries, 1);
+  EXPECT_EQ(h.readyAfterPuk, 9ms);
+  EXPECT_EQ(h.dialect, TriesDialect::kHuawei);
+  EXPECT_TRUE(h.pinUnanswered);
+  EXPECT_EQ(hostile.options.record, "r.log");
 }
 
 TEST(OptionsTest, RejectsBadCommandLines) {
@@ -133,6 +176,18 @@ TEST(OptionsTest, RejectsBadCommandLines) {
       {"--link", "l", "--pin-tries", "12"},
       {"--link", "l", "--busy-at-start", "x"},
       {"--link", "l", "--mute-at-start"},
+      {"--link", "l", "--answer-delay", "AT+CPIN"},
+      {"--link", "l", "--answer-delay", "=5"},
+      {"--link", "l", "--unsolicited-before", "AT+CPIN?="},
+      {"--link", "l", "--unsolicited-at", "x=RING"},
+      {"--link", "l", "--split", "AT+CPIN?=16"},
+      {"--link", "l", "--split", "AT+CPIN?=x:5"},
+      {"--link", "l", "--chaos", "-1"},
+      {"--link", "l", "--puk-tries", "0"},
+      {"--link", "l", "--puk-tries", "11"},
+      {"--link", "l", "--tries-dialect", "sierra"},
+      {"--link", "l", "--pin-unanswered=1"},
+      {"--link", "l", "--record", ""},
   };
   for (const auto& args : kBad) {
     EXPECT_NE(Parse(args).error, "") << testing::PrintToString(args);
