@@ -1,5 +1,7 @@
 #include "app/console_mode.h"
 
+#include <memory>
+
 #include "modem/commands.h"
 #include "modem/modem_port.h"
 #include "modem/sim_replies.h"
@@ -12,6 +14,10 @@ namespace {
 
 constexpr unsigned kLateReplyWaitMs = 500;
 constexpr std::size_t kPinLength = 4;
+constexpr auto npos = std::string::npos;
+// The console form does not wait for another run on its port: the port is
+// busy, as when another program holds it, and nothing is sent.
+constexpr unsigned kConsoleLockWaitMs = 0;
 
 ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result) {
   switch (result) {
@@ -28,7 +34,9 @@ ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result) {
 // that waits for it, as the serial way's modem refuses it in every other
 // state; a refusal of the caller is a refused port.
 ConsoleOutcome SubmitThroughService(ManagedModem& modem, const std::string& pin) {
-  if (modem.SimState() != ServiceSimState::PinRequired) return ConsoleOutcome::NotAccepted;
+  const ServiceSimState state = modem.SimState();
+  if (state == ServiceSimState::NoAnswer) return ConsoleOutcome::NoAnswer;
+  if (state != ServiceSimState::PinRequired) return ConsoleOutcome::NotAccepted;
   // The serial way's command line goes out upper-cased, letters in the PIN
   // included; the same PIN must reach the SIM here.
   std::string upper = ToUpper1252(pin);
@@ -40,6 +48,9 @@ ConsoleOutcome SubmitThroughService(ManagedModem& modem, const std::string& pin)
     case ServiceReply::Refused:
       return ConsoleOutcome::PortBusy;
     case ServiceReply::NoAnswer:
+      // ModemManager had the PIN and may still send it.
+      return ConsoleOutcome::SentNoAnswer;
+    case ServiceReply::Unreached:
       return ConsoleOutcome::NoAnswer;
     case ServiceReply::WrongPassword:
     case ServiceReply::WrongState:
@@ -51,9 +62,20 @@ ConsoleOutcome SubmitThroughService(ManagedModem& modem, const std::string& pin)
 
 }  // namespace
 
-ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin) {
+ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin,
+                         unsigned serviceBoundMs, bool modemListened) {
   if (ModemService* service = platform.ManagingService()) {
-    if (auto managed = service->ModemAt(port)) return SubmitThroughService(*managed, pin);
+    std::unique_ptr<ManagedModem> managed;
+    switch (service->Find(port, serviceBoundMs, managed)) {
+      case ServiceLookup::Managed:
+        return SubmitThroughService(*managed, pin);
+      case ServiceLookup::NoAnswer:
+        // ModemManager may manage the port: the serial way would go behind
+        // its back, and leave its count of the tries wrong.
+        return ConsoleOutcome::NoAnswer;
+      case ServiceLookup::NotManaged:
+        break;
+    }
   }
   ModemPort modem(platform);
   const PortOpenResult opened = modem.Open(port);
@@ -70,13 +92,17 @@ ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std:
   const bool silent =
       answer == ReplyNothingWritten || (answer == ReplyNothingReceived && late.empty());
   std::string joined = silent ? std::string() : ToLower1252(answer + late);
+  std::string own = WithoutEcho(joined, command);
+  const bool written = answer != ReplyNothingWritten;
   const ConsoleOutcome outcome =
-      silent                                           ? ConsoleOutcome::NoAnswer
-      : IsAccepted(joined, command)                    ? ConsoleOutcome::Accepted
-      : SaysSimNotReady(WithoutEcho(joined, command))  ? ConsoleOutcome::SimNotReady
-                                                       : ConsoleOutcome::NotAccepted;
+      silent && written && modemListened             ? ConsoleOutcome::SentNoAnswer
+      : silent                                       ? ConsoleOutcome::NoAnswer
+      : IsAccepted(joined, command)                  ? ConsoleOutcome::Accepted
+      : SaysSimNotReady(own)                         ? ConsoleOutcome::SimNotReady
+      : own.find_first_not_of(" \t\r\n") == npos ? ConsoleOutcome::SentNoAnswer
+                                                     : ConsoleOutcome::NotAccepted;
   // The command and the modem's echo of it hold the PIN.
-  for (std::string* secret : {&command, &answer, &late, &joined}) WipeSecret(*secret);
+  for (std::string* secret : {&command, &answer, &late, &joined, &own}) WipeSecret(*secret);
   return outcome;
 }
 
@@ -104,6 +130,8 @@ int ExitStatusFor(ConsoleOutcome outcome) {
       return 8;
     case ConsoleOutcome::LastTryKept:
       return 9;
+    case ConsoleOutcome::SentNoAnswer:
+      return 10;
   }
   return 1;
 }
@@ -111,8 +139,13 @@ int ExitStatusFor(ConsoleOutcome outcome) {
 ConsoleOutcome RunConsoleMode(Platform& platform, const std::string& port, const std::string& pin) {
   // The length matters for a PIN read from standard input; one from the
   // command line has passed the form test already.
-  const ConsoleOutcome outcome =
-      IsConsolePin(pin) ? SubmitPin(platform, port, pin) : ConsoleOutcome::UnsafePin;
+  ConsoleOutcome outcome = ConsoleOutcome::UnsafePin;
+  if (IsConsolePin(pin)) {
+    // Another run on the same port (a --wait at boot, the dialog) makes it a
+    // busy one, so two PINs never race to one SIM.
+    auto lock = platform.LockPort(platform.PortLockKey(port), kConsoleLockWaitMs);
+    outcome = lock ? SubmitPin(platform, port, pin) : ConsoleOutcome::PortBusy;
+  }
   if (outcome == ConsoleOutcome::Accepted) {
     SignalSuccess(platform);
   } else {

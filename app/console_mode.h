@@ -20,9 +20,11 @@ enum class ConsoleOutcome {
   NoAnswer,      // nothing could be written, or nothing came back at all
   SimNotReady,   // the SIM was busy or not ready: nothing used up, try again
   LastTryKept,   // only one PIN try left, so the PIN was not sent
+  SentNoAnswer,  // the PIN (or PUK) went out to a modem that was there, and
+                 // no answer came: a try may be gone, do not retry blindly
 };
 
-// The process exit status for an outcome: 0 for Accepted, 1 and 3 to 9 for
+// The process exit status for an outcome: 0 for Accepted, 1 and 3 to 10 for
 // the failures (2 is the start that could show no dialog).
 int ExitStatusFor(ConsoleOutcome outcome);
 
@@ -32,8 +34,16 @@ bool IsConsolePin(const std::string& pin);
 // The exchange alone, without the signal and without checking the PIN: opens
 // the port, sends "AT+CPIN=<pin>", collects the reply (also what comes late)
 // and closes the port. A reply saying the SIM is busy or not ready is
-// SimNotReady, as no try was used up.
-ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin);
+// SimNotReady, as no try was used up. A modem that echoed the command and
+// then said nothing gives SentNoAnswer: the PIN reached it.
+// Where the platform's managing service may manage the port, its questions
+// are bounded by serviceBoundMs; a service that does not answer them gives
+// NoAnswer with nothing sent, never the serial way behind its back. A caller
+// whose modem has answered before in this run (modemListened) gets
+// SentNoAnswer, not NoAnswer, when the PIN went out and nothing came back.
+ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin,
+                         unsigned serviceBoundMs = kServiceQuestionMs,
+                         bool modemListened = false);
 
 // Opens the port, sends "AT+CPIN=<pin>", collects the reply (also what comes
 // late), closes the port and gives exactly one signal: success for Accepted,

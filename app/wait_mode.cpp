@@ -13,8 +13,12 @@ namespace tessivo {
 namespace {
 
 // Looks start about this far apart; a look that took longer (a silent modem
-// takes almost 3 s) is followed at once by the next.
+// takes 3 s) is followed at once by the next.
 constexpr std::int64_t kLookIntervalMs = 1000;
+// How long one question of a look waits for the whole answer.
+constexpr unsigned kLookAnswerMs = 3000;
+// A question to the managing service near the deadline still gets this long.
+constexpr std::int64_t kShortestServiceBoundMs = 500;
 
 SimLook LookOfFailedOpen(PortOpenResult result) {
   switch (result) {
@@ -27,13 +31,12 @@ SimLook LookOfFailedOpen(PortOpenResult result) {
   }
 }
 
-bool IsSilent(const ReplyText& reply) {
-  return reply == ReplyNothingWritten || reply == ReplyNothingReceived;
-}
-
-// The reply lower-cased and without the echo of its command.
-std::string Judged(const ReplyText& reply, const std::string& command) {
-  return WithoutEcho(ToLower1252(reply), command);
+// Every line of an answer, one after the other, as the single-reply readers
+// take them.
+std::string Joined(const AtReply& answer) {
+  std::string text;
+  for (const std::string& line : answer.lines) text += line + "\n";
+  return text;
 }
 
 SimLook LookOfState(SimState state) {
@@ -50,14 +53,14 @@ SimLook LookOfState(SimState state) {
   return SimLook::NotReady;
 }
 
+// Only whole answers count: an echo, a line cut short or a line the modem
+// sends of its own accord is never taken for the state.
 SimLook AskTheModem(ModemPort& modem) {
-  const ReplyText attention = modem.Transact(kAttentionCommand);
-  if (IsSilent(attention)) return SimLook::Silent;
-  if (!IsAccepted(ToLower1252(attention), kAttentionCommand)) return SimLook::NotReady;
-  const ReplyText state = modem.Transact(kPinQueryCommand);
+  const AtReply attention = modem.Ask(kAttentionCommand, kLookAnswerMs);
+  if (!attention.heardAnything) return SimLook::Silent;
+  if (!attention.Ok()) return SimLook::NotReady;
   // The modem answered AT a moment ago: silence now is a modem still busy.
-  if (IsSilent(state)) return SimLook::NotReady;
-  return LookOfState(SimStateFromReply(Judged(state, kPinQueryCommand)));
+  return LookOfState(SimStateFromAnswer(modem.Ask(kPinQueryCommand, kLookAnswerMs)));
 }
 
 // A SIM the service cannot tell about yet, or without a usable SIM, is
@@ -71,15 +74,18 @@ SimLook LookOfService(ServiceSimState state) {
     case ServiceSimState::Unlocked:
     case ServiceSimState::PinRequestOff:
       return SimLook::Ready;
+    case ServiceSimState::NoAnswer:
+      return SimLook::Silent;
     case ServiceSimState::NoSim:
       break;
   }
   return SimLook::NotReady;
 }
 
-std::unique_ptr<ManagedModem> ManagedAt(Platform& platform, const std::string& port) {
+ServiceLookup FindManaged(Platform& platform, const std::string& port, unsigned boundMs,
+                          std::unique_ptr<ManagedModem>& modem) {
   ModemService* service = platform.ManagingService();
-  return service ? service->ModemAt(port) : nullptr;
+  return service ? service->Find(port, boundMs, modem) : ServiceLookup::NotManaged;
 }
 
 ConsoleOutcome OutcomeOfLook(SimLook look) {
@@ -99,7 +105,7 @@ ConsoleOutcome OutcomeOfLook(SimLook look) {
 
 bool NothingSent(ConsoleOutcome outcome) {
   return outcome == ConsoleOutcome::PortNotFound || outcome == ConsoleOutcome::PortBusy ||
-         outcome == ConsoleOutcome::PortFaulty;
+         outcome == ConsoleOutcome::PortFaulty || outcome == ConsoleOutcome::NoAnswer;
 }
 
 // What the first definite state decides; nothing while the wait must go on.
@@ -111,10 +117,14 @@ std::optional<WaitResult> Decide(SimLook look, SimLink& sim, const std::string& 
     case SimLook::WaitingForPuk:
       return WaitResult{ConsoleOutcome::NotAccepted, WaitEnd::PukRequired};
     case SimLook::WaitingForPin: {
-      const std::optional<unsigned> tries = sim.ReadPinTries();
+      const TriesLook tries = sim.ReadTries();
+      if (!tries.answered) {
+        last = ConsoleOutcome::NoAnswer;
+        return std::nullopt;
+      }
       // No try at all cannot go with a SIM that waits for its PIN; a modem
       // that says so is kept away from the PIN like one with a single try.
-      if (tries && *tries <= 1 && !settings.lastTry) {
+      if (tries.pin && *tries.pin <= 1 && !settings.lastTry) {
         return WaitResult{ConsoleOutcome::LastTryKept, WaitEnd::LastTryKept};
       }
       const ConsoleOutcome sent = sim.SendPin(pin);
@@ -142,45 +152,99 @@ SimLook SerialSimLink::ReadState() {
   return look;
 }
 
-std::optional<unsigned> SerialSimLink::ReadPinTries() {
+TriesLook SerialSimLink::ReadTries() {
   ModemPort modem(platform_);
-  if (modem.Open(port_) != PortOpenResult::Opened) return std::nullopt;
-  const ReplyText reply = modem.Transact(kPinTriesCommand);
+  // The port opened for the look a moment ago: one that does not open now
+  // tells nothing, and the wait looks again.
+  if (modem.Open(port_) != PortOpenResult::Opened) return TriesLook{false, {}, {}};
+  const AtReply reply = modem.Ask(kPinTriesCommand, kLookAnswerMs);
   modem.Close();
-  if (IsSilent(reply)) return std::nullopt;
-  return PinTriesFromReply(Judged(reply, kPinTriesCommand));
+  TriesLook tries;
+  if (reply.Ok()) tries.pin = PinTriesFromReply(Joined(reply));
+  return tries;
 }
 
 ConsoleOutcome SerialSimLink::SendPin(const std::string& pin) {
-  return SubmitPin(platform_, port_, pin);
+  return SubmitPin(platform_, port_, pin, kServiceQuestionMs, true);
 }
 
-PlatformSimLink::PlatformSimLink(Platform& platform, std::string port)
-    : platform_(platform), port_(port), serial_(platform, std::move(port)) {}
+PlatformSimLink::PlatformSimLink(Platform& platform, std::string port, std::int64_t deadlineMs)
+    : platform_(platform), port_(port), deadlineMs_(deadlineMs), serial_(platform, std::move(port)) {}
+
+unsigned PlatformSimLink::ServiceBoundMs() const {
+  const std::int64_t left = deadlineMs_ - platform_.MonotonicMs();
+  return static_cast<unsigned>(std::clamp<std::int64_t>(left, kShortestServiceBoundMs,
+                                                        kServiceQuestionMs));
+}
 
 SimLook PlatformSimLink::ReadState() {
-  if (auto managed = ManagedAt(platform_, port_)) return LookOfService(managed->SimStateNow());
+  std::unique_ptr<ManagedModem> managed;
+  switch (FindManaged(platform_, port_, ServiceBoundMs(), managed)) {
+    case ServiceLookup::Managed:
+      return LookOfService(managed->SimStateNow());
+    case ServiceLookup::NoAnswer:
+      return SimLook::Silent;
+    case ServiceLookup::NotManaged:
+      break;
+  }
   return serial_.ReadState();
 }
 
-std::optional<unsigned> PlatformSimLink::ReadPinTries() {
-  if (auto managed = ManagedAt(platform_, port_)) return managed->PinTriesLeft();
-  return serial_.ReadPinTries();
+TriesLook PlatformSimLink::ReadTries() {
+  std::unique_ptr<ManagedModem> managed;
+  switch (FindManaged(platform_, port_, ServiceBoundMs(), managed)) {
+    case ServiceLookup::Managed: {
+      const auto tries = managed->Tries();
+      if (!tries) return TriesLook{false, {}, {}};
+      return TriesLook{true, tries->first, tries->second};
+    }
+    case ServiceLookup::NoAnswer:
+      return TriesLook{false, {}, {}};
+    case ServiceLookup::NotManaged:
+      break;
+  }
+  return serial_.ReadTries();
 }
 
 ConsoleOutcome PlatformSimLink::SendPin(const std::string& pin) {
-  return SubmitPin(platform_, port_, pin);
+  return SubmitPin(platform_, port_, pin, ServiceBoundMs(), true);
+}
+
+std::int64_t DeadlineIn(Platform& platform, unsigned seconds) {
+  return platform.MonotonicMs() + static_cast<std::int64_t>(seconds) * 1000;
+}
+
+PortLocks::PortLocks(Platform& platform, std::string port)
+    : platform_(platform), port_(std::move(port)) {}
+
+bool PortLocks::Hold(std::int64_t deadlineMs) {
+  // The port's name for the lock changes when its device appears: the run
+  // then holds that one too, and keeps what it held before.
+  std::string key = platform_.PortLockKey(port_);
+  for (const auto& [heldKey, lock] : held_) {
+    if (heldKey == key) return true;
+  }
+  const std::int64_t left = std::max<std::int64_t>(0, deadlineMs - platform_.MonotonicMs());
+  auto lock = platform_.LockPort(key, static_cast<unsigned>(left));
+  if (!lock) return false;
+  held_.emplace_back(std::move(key), std::move(lock));
+  return true;
 }
 
 WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pin,
-                         const WaitSettings& settings) {
+                         const WaitSettings& settings, std::int64_t deadline,
+                         PortLocks* locks) {
   if (!IsConsolePin(pin)) return {ConsoleOutcome::UnsafePin, WaitEnd::UnsafePin};
-  const std::int64_t deadline =
-      platform.MonotonicMs() + static_cast<std::int64_t>(settings.seconds) * 1000;
   ConsoleOutcome last = ConsoleOutcome::NoAnswer;
   for (;;) {
     const std::int64_t lookStart = platform.MonotonicMs();
-    if (auto decided = Decide(sim.ReadState(), sim, pin, settings, last)) return *decided;
+    // Another run holds the port: it is busy until that run ends, and then
+    // this one looks afresh, so it sends nothing to a SIM the other unlocked.
+    if (locks && !locks->Hold(deadline)) {
+      last = ConsoleOutcome::PortBusy;
+    } else if (auto decided = Decide(sim.ReadState(), sim, pin, settings, last)) {
+      return *decided;
+    }
     const std::int64_t now = platform.MonotonicMs();
     if (now >= deadline) return {last, WaitEnd::DeadlinePassed};
     const std::int64_t pause = std::min(deadline - now, lookStart + kLookIntervalMs - now);
@@ -223,8 +287,10 @@ std::string WaitReport(const WaitResult& result) {
       return "tessivo: PIN angenommen" + status;
     case ConsoleOutcome::SimNotReady:
       return "tessivo: PIN gesendet, SIM nicht bereit, kein Versuch verbraucht" + status;
-    case ConsoleOutcome::NoAnswer:
-      return "tessivo: PIN gesendet, keine Antwort" + status;
+    case ConsoleOutcome::SentNoAnswer:
+      return "tessivo: PIN gesendet, keine Antwort: ein Versuch kann verbraucht sein, "
+             "nicht blind wiederholen" +
+             status;
     default:
       return "tessivo: PIN abgelehnt, nicht wiederholen" + status;
   }
@@ -232,8 +298,10 @@ std::string WaitReport(const WaitResult& result) {
 
 ConsoleOutcome RunWaitMode(Platform& platform, const std::string& port, const std::string& pin,
                            const WaitSettings& settings) {
-  PlatformSimLink sim(platform, port);
-  const WaitResult result = WaitAndUnlock(platform, sim, pin, settings);
+  const std::int64_t deadline = DeadlineIn(platform, settings.seconds);
+  PlatformSimLink sim(platform, port, deadline);
+  PortLocks locks(platform, port);
+  const WaitResult result = WaitAndUnlock(platform, sim, pin, settings, deadline, &locks);
   platform.WriteError(WaitReport(result));
   if (result.outcome == ConsoleOutcome::Accepted) {
     SignalSuccess(platform);

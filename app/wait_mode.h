@@ -6,8 +6,12 @@
 // last try.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/console_mode.h"
 #include "modem/sim_replies.h"
@@ -27,17 +31,26 @@ enum class SimLook {
   Ready,
 };
 
+// The PIN and PUK tries as one question found them.
+struct TriesLook {
+  bool answered = true;  // false: the way to the SIM did not answer; look again
+  std::optional<unsigned> pin;  // empty where the modem does not tell
+  std::optional<unsigned> puk;
+};
+
 // How the wait reaches the SIM. Each call opens the port (or whatever stands
 // for it), asks, and closes it again before it returns, so nothing is held
 // between two looks and nothing stays open at the end.
 class SimLink {
  public:
   virtual ~SimLink() = default;
-  // AT, then AT+CPIN?.
+  // AT, then AT+CPIN?, each reply read to its end.
   virtual SimLook ReadState() = 0;
-  // AT+CPINR="SIM PIN"; nothing when the modem does not tell.
-  virtual std::optional<unsigned> ReadPinTries() = 0;
-  // The console form's exchange (SubmitPin): the PIN goes out once.
+  // The tries left, in whatever dialect the modem tells them.
+  virtual TriesLook ReadTries() = 0;
+  // The console form's exchange (SubmitPin): the PIN goes out once. Called
+  // only after a look was answered, so a PIN that went out and got no answer
+  // is SentNoAnswer; NoAnswer means nothing went out.
   virtual ConsoleOutcome SendPin(const std::string& pin) = 0;
 };
 
@@ -46,7 +59,7 @@ class SerialSimLink : public SimLink {
  public:
   SerialSimLink(Platform& platform, std::string port);
   SimLook ReadState() override;
-  std::optional<unsigned> ReadPinTries() override;
+  TriesLook ReadTries() override;
   ConsoleOutcome SendPin(const std::string& pin) override;
 
  private:
@@ -57,19 +70,41 @@ class SerialSimLink : public SimLink {
 // The way each look takes, chosen anew for every call: through the service
 // that manages the port where one does (it holds the port, which the serial
 // way would find busy), the serial way otherwise. So a service that starts,
-// stops or takes the stick up during the wait is followed.
+// stops or takes the stick up during the wait is followed. A service that
+// runs but does not answer is never bypassed: the look is a silent one, and
+// nothing is sent. Every question to the service is bounded by the time
+// left until `deadlineMs` (on the platform's clock).
 class PlatformSimLink : public SimLink {
  public:
-  PlatformSimLink(Platform& platform, std::string port);
+  PlatformSimLink(Platform& platform, std::string port, std::int64_t deadlineMs);
   SimLook ReadState() override;
-  std::optional<unsigned> ReadPinTries() override;
+  TriesLook ReadTries() override;
   // SubmitPin, which makes the same choice.
   ConsoleOutcome SendPin(const std::string& pin) override;
 
  private:
+  unsigned ServiceBoundMs() const;
+
   Platform& platform_;
   std::string port_;
+  std::int64_t deadlineMs_;
   SerialSimLink serial_;
+};
+
+// The locks a run holds on its port, from its first look to its end, so
+// that two runs (a double plug-in event, the unit and a manual start) never
+// both decide on the same SIM.
+class PortLocks {
+ public:
+  PortLocks(Platform& platform, std::string port);
+  // Holds the lock under the port's present name, waiting for another run
+  // at most until deadlineMs; false when it is still held then.
+  bool Hold(std::int64_t deadlineMs);
+
+ private:
+  Platform& platform_;
+  std::string port_;
+  std::vector<std::pair<std::string, std::unique_ptr<PortLock>>> held_;
 };
 
 struct WaitSettings {
@@ -92,16 +127,28 @@ struct WaitResult {
   WaitEnd end;
 };
 
-// Until settings.seconds have passed, looks at the SIM about once a second:
+// Until settings.seconds have passed, looks at the SIM about once a second,
+// holding the port's lock against other runs from the first look on:
 // an absent, busy or faulty port, a silent modem and a SIM without a definite
 // state mean look again. The first definite state decides, once: Ready is
 // Accepted and PUK NotAccepted, both with nothing sent; PIN asks for the
 // tries left and sends the PIN (or keeps the last try). When the deadline
 // passes first, the last look decides: PortNotFound, PortBusy, PortFaulty,
 // NoAnswer, or SimNotReady. A port that cannot be opened to send the PIN
-// sent nothing, so the wait goes on. Plays no signal, writes nothing.
+// sent nothing, so the wait goes on; a PIN that went out and got no answer
+// is SentNoAnswer. Plays no signal, writes nothing.
 WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pin,
-                         const WaitSettings& settings);
+                         const WaitSettings& settings, std::int64_t deadlineMs,
+                         PortLocks* locks = nullptr);
+
+// The deadline `seconds` from now on the platform's clock.
+std::int64_t DeadlineIn(Platform& platform, unsigned seconds);
+
+// The same, without locks, with the deadline settings.seconds from now.
+inline WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pin,
+                                const WaitSettings& settings) {
+  return WaitAndUnlock(platform, sim, pin, settings, DeadlineIn(platform, settings.seconds));
+}
 
 // The German line (Windows-1252, with its line end) that names the outcome.
 std::string WaitReport(const WaitResult& result);

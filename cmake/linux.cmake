@@ -11,6 +11,7 @@ add_library(tessivo_platform STATIC
   platform/posix/posix_platform.cpp
   platform/posix/posix_serial_device.cpp
   platform/posix/port_names.cpp
+  platform/posix/port_lock.cpp
   platform/posix/port_release.cpp
   platform/posix/deadline.cpp
   platform/posix/tone_player.cpp

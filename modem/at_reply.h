@@ -25,6 +25,8 @@ struct AtReply {
   FinalResult final = FinalResult::None;
   // The final result line lower-cased ("ok", "+cme error: 10"); empty for None.
   std::string finalLine;
+  // Whether the command went out (at least one byte of it was written).
+  bool written = false;
   // Whether any byte at all came back (the echo included): the modem listens.
   bool heardAnything = false;
 
@@ -34,13 +36,19 @@ struct AtReply {
 
 // Splits what the modem sent for `command` into an AtReply: drops the echo
 // of the command (the first line that equals it, in any case), recognises
-// unsolicited lines (RING, ^RSSI, ^SIMST, ^BOOT, +CREG:, ... ; a "+CPIN:"
-// line counts as an answer line, since it may be one) and stops at the first
+// unsolicited lines (RING, ^RSSI, ^SIMST, +CREG:, ...; a "+CPIN:" line
+// counts as an answer line, since it may be one) and stops at the first
 // final result code. `raw` is the text as received.
+// Only lines ended by a carriage return or line feed count: a line cut short
+// is still on its way. The result's `written` is left false.
 AtReply ParseAtReply(const std::string& raw, const std::string& command);
 
 // Whether a lower-cased line is one a modem sends of its own accord and never
 // as the answer to a command Tessivo sends.
 bool IsUnsolicitedLine(const std::string& lowerLine);
+
+// Clears every line of a reply to a password command (a garbled echo may sit
+// among them) and leaves it empty.
+void WipeReply(AtReply& reply);
 
 }  // namespace tessivo

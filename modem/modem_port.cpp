@@ -10,6 +10,9 @@ constexpr std::size_t kReadChunk = 100;
 constexpr unsigned kSecondStagePauseMs = 500;
 constexpr unsigned kTransactThirdStagePauseMs = 1800;
 constexpr unsigned kCollectMoreThirdStagePauseMs = 800;
+// A modem that keeps talking without ever ending its answer is cut off here:
+// no answer Tessivo asks for is near this long.
+constexpr std::size_t kLongestAnswer = 4096;
 
 }  // namespace
 
@@ -65,6 +68,34 @@ ReplyText ModemPort::Transact(std::string command) {
 
   CollectInStages(reply, kTransactThirdStagePauseMs);
   return reply.empty() ? ReplyNothingReceived : reply;
+}
+
+AtReply ModemPort::Ask(std::string command, unsigned timeoutMs) {
+  std::string line = ToUpper1252(command + "\r");
+  AtReply reply;
+  if (line.size() <= kMaxCommandLength + 1) {
+    portHandle->Purge();
+    reply.written = portHandle->Write(line.data(), line.size()) != 0;
+  }
+  WipeSecret(line);
+  if (reply.written) {
+    const std::int64_t start = platform_.MonotonicMs();
+    std::string raw;
+    for (;;) {
+      const std::size_t before = raw.size();
+      ReadOnce(raw);
+      if (raw.size() != before) {
+        WipeReply(reply);
+        reply = ParseAtReply(raw, command);
+        reply.written = true;
+        if (reply.Complete() || raw.size() >= kLongestAnswer) break;
+      }
+      if (platform_.MonotonicMs() - start >= timeoutMs) break;
+    }
+    WipeSecret(raw);
+  }
+  WipeSecret(command);
+  return reply;
 }
 
 ReplyText ModemPort::CollectMore() {

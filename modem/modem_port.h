@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "modem/at_reply.h"
 #include "modem/reply_text.h"
 #include "platform/platform.h"
 
@@ -49,6 +50,14 @@ class ModemPort {
   // Collects text that arrives late, without sending or purging. Returns ""
   // when nothing came.
   ReplyText CollectMore();
+
+  // Sends one command as Transact does and reads its reply to the end: until
+  // the final result code (OK, ERROR, +CME ERROR) or until timeoutMs have
+  // passed since the write, whatever the modem's pauses in between. For the
+  // looks, the tries and the guarded forms, which must judge a whole answer
+  // and never the first piece of it. What was read is wiped before it
+  // returns (the echo may hold a password).
+  AtReply Ask(std::string command, unsigned timeoutMs);
 
   // The longest command that fits the staging buffer with its CR and NUL.
   static constexpr std::size_t kMaxCommandLength = 102;

@@ -62,6 +62,18 @@ SimState SimStateFromReply(const std::string& lowerReply) {
   return SimState::NotReady;
 }
 
+SimState SimStateFromAnswer(const AtReply& answer) {
+  if (!answer.Ok()) return SimState::NotReady;
+  std::optional<SimState> seen;
+  for (const std::string& line : answer.lines) {
+    if (line.rfind("+cpin:", 0) != 0) continue;
+    const SimState state = SimStateFromReply(line);
+    if (seen && *seen != state) return SimState::NotReady;
+    seen = state;
+  }
+  return seen.value_or(SimState::NotReady);
+}
+
 std::optional<unsigned> PinTriesFromReply(const std::string& lowerReply) {
   if (Contains(lowerReply, "error")) return std::nullopt;
   const auto line = LineAfter(lowerReply, "+cpinr:");

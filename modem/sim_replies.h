@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "modem/at_reply.h"
+
 namespace tessivo {
 
 // What the answer to AT+CPIN? says.
@@ -19,6 +21,12 @@ enum class SimState {
 };
 
 SimState SimStateFromReply(const std::string& lowerReply);
+
+// The same from a reply read to its end: only an answer ended by OK counts,
+// and only when every "+CPIN:" line in it names the same state (a modem may
+// report a change of its own accord in the middle of an answer: which one is
+// true cannot be told, so the caller looks again).
+SimState SimStateFromAnswer(const AtReply& answer);
 
 // The PIN tries left from "+CPINR: SIM PIN,<left>,<max>"; nothing when the
 // reply holds no such line (the modem does not know the command, or says

@@ -47,6 +47,13 @@ std::optional<unsigned> PinTriesOf(const ModemProperties& modem) {
   return found->second;
 }
 
+std::optional<unsigned> PukTriesOf(const ModemProperties& modem) {
+  const auto found = modem.unlockRetries.find(kLockSimPuk);
+  constexpr uint32_t kRetriesUnknown = 999;
+  if (found == modem.unlockRetries.end() || found->second == kRetriesUnknown) return std::nullopt;
+  return found->second;
+}
+
 bool StillSettling(const ModemProperties& modem) {
   return modem.state != kStateFailed && modem.unlockRequired == kLockUnknown &&
          (modem.state == kStateUnknown || modem.state == kStateInitializing);

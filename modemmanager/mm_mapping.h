@@ -31,6 +31,7 @@ struct ModemProperties {
 constexpr uint32_t kLockUnknown = 0;
 constexpr uint32_t kLockNone = 1;
 constexpr uint32_t kLockSimPin = 2;
+constexpr uint32_t kLockSimPuk = 4;
 // MMModemState values.
 constexpr int32_t kStateFailed = -1;
 constexpr int32_t kStateUnknown = 0;
@@ -49,6 +50,7 @@ ServiceSimState SimStateNowOf(const ModemProperties& modem);
 
 // The SIM PIN tries left, from UnlockRetries; nothing when not reported.
 std::optional<unsigned> PinTriesOf(const ModemProperties& modem);
+std::optional<unsigned> PukTriesOf(const ModemProperties& modem);
 
 // Whether ModemManager has not yet made up its mind about the SIM (the
 // modem is still being set up); worth asking again a moment later.

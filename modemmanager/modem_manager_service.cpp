@@ -20,9 +20,11 @@ constexpr const char* kRoot = "/org/freedesktop/ModemManager1";
 constexpr const char* kModemInterface = "org.freedesktop.ModemManager1.Modem";
 constexpr const char* k3gppInterface = "org.freedesktop.ModemManager1.Modem.Modem3gpp";
 constexpr const char* kSimInterface = "org.freedesktop.ModemManager1.Sim";
-// ModemManager's own time-outs for a SIM command are shorter; this only ends
-// a wait for a daemon that hangs.
-constexpr uint64_t kCallTimeoutUs = 60ull * 1000 * 1000;
+// A bound in milliseconds as sd-bus takes it; never 0, which sd-bus reads as
+// its own default of 25 s.
+uint64_t Microseconds(unsigned ms) {
+  return (ms == 0 ? 1ull : static_cast<uint64_t>(ms)) * 1000;
+}
 // How long a modem ModemManager is still setting up may take to tell the
 // state of its SIM.
 constexpr int kSettleTries = 25;
@@ -43,15 +45,19 @@ class Bus {
 
   // Whether ModemManager runs: asked of the bus itself, so a stopped
   // service is not started by the question.
-  bool ServiceRuns() {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+  bool ServiceRuns(uint64_t timeoutUs) {
+    sd_bus_message* call = nullptr;
     sd_bus_message* reply = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
     int owned = 0;
-    const int r = sd_bus_call_method(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                     "org.freedesktop.DBus", "NameHasOwner", &error, &reply, "s",
-                                     kService);
+    int r = sd_bus_message_new_method_call(bus_, &call, "org.freedesktop.DBus",
+                                           "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                           "NameHasOwner");
+    if (r >= 0) r = sd_bus_message_append(call, "s", kService);
+    if (r >= 0) r = sd_bus_call(bus_, call, timeoutUs, &error, &reply);
     if (r >= 0 && sd_bus_message_read(reply, "b", &owned) < 0) owned = 0;
     sd_bus_message_unref(reply);
+    sd_bus_message_unref(call);
     sd_bus_error_free(&error);
     return r >= 0 && owned;
   }
@@ -70,8 +76,9 @@ struct CallResult {
 };
 
 template <typename... Args>
-void Call(Bus& bus, const std::string& path, const char* interface, const char* method,
-          CallResult& result, bool sensitive, const char* types, Args... args) {
+void Call(Bus& bus, uint64_t timeoutUs, const std::string& path, const char* interface,
+          const char* method, CallResult& result, bool sensitive, const char* types,
+          Args... args) {
   sd_bus_message* call = nullptr;
   result.r = sd_bus_message_new_method_call(bus.get(), &call, kService, path.c_str(), interface,
                                             method);
@@ -82,7 +89,7 @@ void Call(Bus& bus, const std::string& path, const char* interface, const char* 
   if (result.r >= 0 && types) result.r = sd_bus_message_append(call, types, args...);
   if (result.r >= 0) {
     sd_bus_error error = SD_BUS_ERROR_NULL;
-    result.r = sd_bus_call(bus.get(), call, kCallTimeoutUs, &error, &result.reply);
+    result.r = sd_bus_call(bus.get(), call, timeoutUs, &error, &result.reply);
     if (result.r < 0 && error.name) result.errorName = error.name;
     sd_bus_error_free(&error);
   }
@@ -143,12 +150,14 @@ int ReadProperty(sd_bus_message* m, const std::string& interface, const char* na
 }
 
 // Every modem ModemManager has, from one GetManagedObjects call
-// (a{oa{sa{sv}}}), in the order it lists them.
-std::vector<mm::ModemProperties> ReadModems(Bus& bus) {
+// (a{oa{sa{sv}}}), in the order it lists them; nothing when ModemManager did
+// not answer.
+std::optional<std::vector<mm::ModemProperties>> ReadModems(Bus& bus, uint64_t timeoutUs) {
   std::vector<mm::ModemProperties> modems;
   CallResult call;
-  Call(bus, kRoot, "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", call, false, nullptr);
-  if (call.r < 0) return modems;
+  Call(bus, timeoutUs, kRoot, "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", call,
+       false, nullptr);
+  if (call.r < 0) return std::nullopt;
   sd_bus_message* m = call.reply;
   auto fail = [&modems] {
     modems.clear();
@@ -186,25 +195,34 @@ std::vector<mm::ModemProperties> ReadModems(Bus& bus) {
   return modems;
 }
 
-std::optional<mm::ModemProperties> ModemByPath(Bus& bus, const std::string& path) {
-  for (auto& modem : ReadModems(bus)) {
-    if (modem.path == path) return modem;
+// The modem at `path`: nothing inside when ModemManager does not have it
+// (any more); nothing at all when it did not answer.
+std::optional<std::optional<mm::ModemProperties>> ModemByPath(Bus& bus, uint64_t timeoutUs,
+                                                              const std::string& path) {
+  auto modems = ReadModems(bus, timeoutUs);
+  if (!modems) return std::nullopt;
+  for (auto& modem : *modems) {
+    if (modem.path == path) return std::optional<mm::ModemProperties>(std::move(modem));
   }
-  return std::nullopt;
+  return std::optional<mm::ModemProperties>();
 }
 
 class ManagedByModemManager : public ManagedModem {
  public:
-  explicit ManagedByModemManager(std::string path) : path_(std::move(path)) {}
+  ManagedByModemManager(std::string path, uint64_t boundUs)
+      : path_(std::move(path)), boundUs_(boundUs) {}
 
   // A modem ModemManager is still setting up is asked again for a few
   // seconds, so a start right after plugging in does not read as "no SIM".
   ServiceSimState SimState() override {
     Bus bus;
-    for (int attempt = 0; bus && bus.ServiceRuns(); ++attempt) {
-      const auto modem = ModemByPath(bus, path_);
-      if (!modem) break;
-      if (!mm::StillSettling(*modem) || attempt + 1 >= kSettleTries) return mm::SimStateOf(*modem);
+    for (int attempt = 0; bus && bus.ServiceRuns(boundUs_); ++attempt) {
+      const auto modem = ModemByPath(bus, boundUs_, path_);
+      if (!modem) return ServiceSimState::NoAnswer;
+      if (!*modem) break;
+      if (!mm::StillSettling(**modem) || attempt + 1 >= kSettleTries) {
+        return mm::SimStateOf(**modem);
+      }
       std::this_thread::sleep_for(kSettlePause);
     }
     return ServiceSimState::NoSim;
@@ -213,21 +231,29 @@ class ManagedByModemManager : public ManagedModem {
   // One look, without waiting: the caller looks again.
   ServiceSimState SimStateNow() override {
     Bus bus;
-    if (!bus || !bus.ServiceRuns()) return ServiceSimState::NoSim;
-    const auto modem = ModemByPath(bus, path_);
-    return modem ? mm::SimStateNowOf(*modem) : ServiceSimState::NoSim;
+    if (!bus || !bus.ServiceRuns(boundUs_)) return ServiceSimState::NoSim;
+    const auto modem = ModemByPath(bus, boundUs_, path_);
+    if (!modem) return ServiceSimState::NoAnswer;
+    return *modem ? mm::SimStateNowOf(**modem) : ServiceSimState::NoSim;
   }
 
   std::optional<unsigned> PinTriesLeft() override {
+    const auto tries = Tries();
+    return tries ? tries->first : std::nullopt;
+  }
+
+  std::optional<std::pair<std::optional<unsigned>, std::optional<unsigned>>> Tries() override {
     Bus bus;
-    if (!bus || !bus.ServiceRuns()) return std::nullopt;
-    const auto modem = ModemByPath(bus, path_);
-    return modem ? mm::PinTriesOf(*modem) : std::nullopt;
+    if (!bus || !bus.ServiceRuns(boundUs_)) return std::nullopt;
+    const auto modem = ModemByPath(bus, boundUs_, path_);
+    if (!modem || !*modem) return std::nullopt;
+    return std::make_pair(mm::PinTriesOf(**modem), mm::PukTriesOf(**modem));
   }
 
   ServiceReply SendPin(const std::string& pin) override {
     return OnSim([&pin](Bus& bus, const std::string& sim, CallResult& call) {
-      Call(bus, sim, kSimInterface, "SendPin", call, true, "s", pin.c_str());
+      Call(bus, Microseconds(kServicePasswordCallMs), sim, kSimInterface, "SendPin", call, true,
+           "s", pin.c_str());
     });
   }
 
@@ -236,24 +262,29 @@ class ManagedByModemManager : public ManagedModem {
   // request off.
   ServiceReply SwitchPinRequest(const std::string& pin, bool on) override {
     return OnSim([&pin, on](Bus& bus, const std::string& sim, CallResult& call) {
-      Call(bus, sim, kSimInterface, "EnablePin", call, true, "sb", pin.c_str(), on ? 1 : 0);
+      Call(bus, Microseconds(kServicePasswordCallMs), sim, kSimInterface, "EnablePin", call, true,
+           "sb", pin.c_str(), on ? 1 : 0);
     });
   }
 
  private:
+  // Before the password goes out, ModemManager must answer within the bound;
+  // a modem it has dropped meanwhile is one the password never reached.
   template <typename Command>
   ServiceReply OnSim(const Command& command) {
     Bus bus;
-    if (!bus || !bus.ServiceRuns()) return ServiceReply::NoAnswer;
-    const auto modem = ModemByPath(bus, path_);
-    if (!modem) return ServiceReply::NoAnswer;
-    if (modem->sim.empty() || modem->sim == "/") return ServiceReply::WrongState;
+    if (!bus || !bus.ServiceRuns(boundUs_)) return ServiceReply::Unreached;
+    const auto modem = ModemByPath(bus, boundUs_, path_);
+    if (!modem || !*modem) return ServiceReply::Unreached;
+    const std::string& sim = (*modem)->sim;
+    if (sim.empty() || sim == "/") return ServiceReply::WrongState;
     CallResult call;
-    command(bus, modem->sim, call);
+    command(bus, sim, call);
     return mm::ReplyForError(call.errorName, call.r);
   }
 
   std::string path_;
+  uint64_t boundUs_;
 };
 
 const char* PortDirectory() {
@@ -270,26 +301,33 @@ std::optional<std::string> KernelNameOfPort(const std::string& portName) {
   return mm::KernelName(resolved);
 }
 
-std::unique_ptr<ManagedModem> ModemManagerService::ModemAt(const std::string& portName) {
+ServiceLookup ModemManagerService::Find(const std::string& portName, unsigned boundMs,
+                                        std::unique_ptr<ManagedModem>& found) {
+  found.reset();
   // The port name first: a name with no device costs no bus connection.
   const auto kernelName = KernelNameOfPort(portName);
-  if (!kernelName) return nullptr;
+  if (!kernelName) return ServiceLookup::NotManaged;
   Bus bus;
-  if (!bus || !bus.ServiceRuns()) return nullptr;
-  for (const auto& modem : ReadModems(bus)) {
+  if (!bus || !bus.ServiceRuns(Microseconds(boundMs))) return ServiceLookup::NotManaged;
+  const auto modems = ReadModems(bus, Microseconds(boundMs));
+  if (!modems) return ServiceLookup::NoAnswer;
+  for (const auto& modem : *modems) {
     for (const auto& [port, type] : modem.ports) {
-      if (port == *kernelName) return std::make_unique<ManagedByModemManager>(modem.path);
+      if (port != *kernelName) continue;
+      found = std::make_unique<ManagedByModemManager>(modem.path, Microseconds(boundMs));
+      return ServiceLookup::Managed;
     }
   }
-  return nullptr;
+  return ServiceLookup::NotManaged;
 }
 
 std::optional<std::string> ModemManagerService::ManagedPortName() {
   Bus bus;
-  if (!bus || !bus.ServiceRuns()) return std::nullopt;
+  const uint64_t bound = Microseconds(kServiceQuestionMs);
+  if (!bus || !bus.ServiceRuns(bound)) return std::nullopt;
   // The first modem by its number (/org/.../Modem/3 before .../Modem/12),
   // not in the order the bus happens to list them.
-  auto modems = ReadModems(bus);
+  auto modems = ReadModems(bus, bound).value_or(std::vector<mm::ModemProperties>{});
   std::sort(modems.begin(), modems.end(), [](const auto& a, const auto& b) {
     return a.path.size() != b.path.size() ? a.path.size() < b.path.size() : a.path < b.path;
   });

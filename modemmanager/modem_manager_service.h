@@ -17,7 +17,8 @@ class ModemManagerService : public ModemService {
   // (it is never started for the question) and one of its modems lists the
   // port's kernel name among its ports. COMn names resolve through the port
   // table first (TESSIVO_PORT_DIR or the fixed one), links are followed.
-  std::unique_ptr<ManagedModem> ModemAt(const std::string& portName) override;
+  ServiceLookup Find(const std::string& portName, unsigned boundMs,
+                     std::unique_ptr<ManagedModem>& modem) override;
   // The first modem's primary port, by its COMn name; nothing when no COMn
   // name in the table leads there (the port field holds five characters).
   std::optional<std::string> ManagedPortName() override;

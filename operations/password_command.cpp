@@ -53,6 +53,7 @@ std::optional<CommandOutcome> RunThroughService(SimUnlockDialog& dialog, Managed
       return std::nullopt;
     case ServiceReply::WrongState:
     case ServiceReply::NoAnswer:
+    case ServiceReply::Unreached:
     case ServiceReply::Failed:
       break;
   }

@@ -52,6 +52,7 @@ ProbeResult FromService(ServiceSimState state) {
     case ServiceSimState::PinRequestOff:
       return ProbeResult::PinRequestOff;
     case ServiceSimState::NoSim:
+    case ServiceSimState::NoAnswer:
       break;
   }
   return ProbeResult::NoModem;

@@ -17,6 +17,13 @@
 
 namespace tessivo {
 
+// Keeps every other Tessivo run on this machine away from one port while a
+// run looks at it or sends to it; released with the object.
+class PortLock {
+ public:
+  virtual ~PortLock() = default;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -61,6 +68,21 @@ class Platform {
   // terminal's encoding. Nothing where there is no terminal.
   virtual void WriteOutput(const std::string& text) = 0;
   virtual void WriteError(const std::string& text) = 0;
+
+  // The name under which runs meet for a port: where the port leads to a
+  // device that exists, the device's own name, so that a link, the device
+  // path and a COMn name for the same modem meet; otherwise the name as given.
+  virtual std::string PortLockKey(const std::string& port) { return port; }
+
+  // Takes the lock for `key`, waiting up to waitMs while another run holds
+  // it; nothing when it is still held then. Where no lock can be had at all
+  // (no place to keep one), a lock that holds nothing: a run never fails for
+  // want of one.
+  virtual std::unique_ptr<PortLock> LockPort(const std::string& key, unsigned waitMs) {
+    (void)key;
+    (void)waitMs;
+    return std::make_unique<PortLock>();
+  }
 
   // The service that manages modems on this system, where there can be one
   // (ModemManager on Linux); nothing where the ports are always the

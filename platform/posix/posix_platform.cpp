@@ -9,11 +9,20 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/posix/port_lock.h"
 #include "platform/posix/posix_serial_device.h"
 #include "platform/posix/terminal.h"
 #include "platform/posix/tone_player.h"
 
 namespace tessivo {
+
+std::string PosixPlatform::PortLockKey(const std::string& port) {
+  return PosixPortLockKey(port);
+}
+
+std::unique_ptr<PortLock> PosixPlatform::LockPort(const std::string& key, unsigned waitMs) {
+  return PosixLockPort(key, waitMs);
+}
 
 std::unique_ptr<SerialDevice> PosixPlatform::NewSerialDevice() {
   return std::make_unique<PosixSerialDevice>();

@@ -24,6 +24,8 @@ class PosixPlatform : public Platform {
   void WriteOutput(const std::string& text) override;
   void WriteError(const std::string& text) override;
   ModemService* ManagingService() override { return service_; }
+  std::string PortLockKey(const std::string& port) override;
+  std::unique_ptr<PortLock> LockPort(const std::string& key, unsigned waitMs) override;
 
   // main's arguments; argv must stay valid for the life of the program.
   void SetArguments(int argc, char** argv);

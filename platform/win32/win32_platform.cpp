@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/win32/win32_serial_device.h"
+#include "text/cp1252.h"
 #include "text/unicode_1252.h"
 
 namespace tessivo {
@@ -20,6 +21,38 @@ unsigned long long MillisecondsSince(const LARGE_INTEGER& start) {
 }
 
 }  // namespace
+
+namespace {
+
+class MutexLock : public PortLock {
+ public:
+  explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
+  ~MutexLock() override {
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+
+ private:
+  HANDLE mutex_;
+};
+
+}  // namespace
+
+std::string Win32Platform::PortLockKey(const std::string& port) {
+  return ToUpper1252(port);
+}
+
+std::unique_ptr<PortLock> Win32Platform::LockPort(const std::string& key, unsigned waitMs) {
+  const std::string name = "Tessivo.Port." + key;
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
+  if (!mutex) mutex = CreateMutexA(nullptr, FALSE, ("Local\\" + name).c_str());
+  if (!mutex) return std::make_unique<PortLock>();
+  // An owner that ended without letting go leaves the mutex abandoned: ours.
+  const DWORD waited = WaitForSingleObject(mutex, waitMs);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return std::make_unique<MutexLock>(mutex);
+  CloseHandle(mutex);
+  return nullptr;
+}
 
 std::unique_ptr<SerialDevice> Win32Platform::NewSerialDevice() {
   return std::make_unique<Win32SerialDevice>();

@@ -23,6 +23,11 @@ class Win32Platform : public Platform {
   // started it gave it one (a redirect, a service wrapper); the text goes
   // there then: to a console as Unicode, to a file or pipe as the bytes.
   void WriteError(const std::string& text) override;
+  // COM3 for com3: Windows' port names are the devices' own names.
+  std::string PortLockKey(const std::string& port) override;
+  // A named mutex per port, in the machine-wide namespace where one may be
+  // made there, so runs in other sessions meet too.
+  std::unique_ptr<PortLock> LockPort(const std::string& key, unsigned waitMs) override;
 };
 
 }  // namespace tessivo

@@ -54,10 +54,18 @@ class FakeModemService : public ModemService {
   std::map<std::string, Modem> modems;  // by the port name the user typed
   std::optional<std::string> portName;  // what discovery gets
 
-  std::unique_ptr<ManagedModem> ModemAt(const std::string& port) override {
+  bool stalled = false;  // runs, but answers nothing
+  std::vector<unsigned> bounds;  // the bound of every lookup
+
+  ServiceLookup Find(const std::string& port, unsigned boundMs,
+                     std::unique_ptr<ManagedModem>& modem) override {
+    bounds.push_back(boundMs);
+    modem.reset();
+    if (stalled) return ServiceLookup::NoAnswer;
     auto found = modems.find(port);
-    if (found == modems.end()) return nullptr;
-    return std::make_unique<Managed>(found->second);
+    if (found == modems.end()) return ServiceLookup::NotManaged;
+    modem = std::make_unique<Managed>(found->second);
+    return ServiceLookup::Managed;
   }
   std::optional<std::string> ManagedPortName() override { return portName; }
 

@@ -59,7 +59,8 @@ const Case kCases[] = {
     {"Token ERROR", "1234", "\r\nToken ERROR\r\n", 0, true, O::NotAccepted},
     {"OK joined after an ERROR", "1234", "\r\nERROR\r\nOK", 0, true, O::NotAccepted},
     // Only the echo came back: the modem is there, so a try may be gone.
-    {"echo and nothing else", "1234", "", 0, true, O::NotAccepted},
+    {"echo and nothing else", "1234", "", 0, true, O::SentNoAnswer},
+    {"echo, the answer after 6.5 s", "1234", "\r\nOK\r\n", 6500, true, O::SentNoAnswer},
     {"silent modem", "1234", "", 0, false, O::NoAnswer},
     {"nothing at first, an error late", "1234", "\r\nERROR\r\n", 3200, false, O::NotAccepted},
     // A SIM that is busy or not ready used up no try: the script may retry.
@@ -98,7 +99,12 @@ const ServiceCase kServiceCases[] = {
     {"accepted", ServiceSimState::PinRequired, ServiceReply::Accepted, O::Accepted, true},
     {"wrong PIN", ServiceSimState::PinRequired, ServiceReply::WrongPassword, O::NotAccepted, true},
     {"caller refused", ServiceSimState::PinRequired, ServiceReply::Refused, O::PortBusy, true},
-    {"no answer", ServiceSimState::PinRequired, ServiceReply::NoAnswer, O::NoAnswer, true},
+    // ModemManager had the PIN: it may still pass it on.
+    {"no answer", ServiceSimState::PinRequired, ServiceReply::NoAnswer, O::SentNoAnswer, true},
+    {"no answer before the PIN", ServiceSimState::PinRequired, ServiceReply::Unreached,
+     O::NoAnswer, true},
+    {"state not told in time", ServiceSimState::NoAnswer, ServiceReply::Accepted, O::NoAnswer,
+     false},
     {"SIM changed meanwhile", ServiceSimState::PinRequired, ServiceReply::WrongState,
      O::NotAccepted, true},
     {"other failure", ServiceSimState::PinRequired, ServiceReply::Failed, O::NotAccepted, true},

@@ -92,7 +92,7 @@ class ScriptedSim : public SimLink {
     platform_.now += lookMs;
     return look_(platform_.now);
   }
-  std::optional<unsigned> ReadPinTries() override { return tries; }
+  TriesLook ReadTries() override { return TriesLook{true, tries, std::nullopt}; }
   ConsoleOutcome SendPin(const std::string& pin) override {
     sent.push_back(pin);
     return sendOutcome;
@@ -149,8 +149,11 @@ TEST(WaitMode, DecidesOnceOnTheFirstDefiniteState) {
       // The reply to the PIN says busy: never a second PIN, even with time left.
       {"PIN answered busy", Always(L::WaitingForPin), 60, 3, false, O::SimNotReady, O::SimNotReady,
        WaitEnd::PinSent, 1},
-      {"PIN sent into silence", Always(L::WaitingForPin), 60, 3, false, O::NoAnswer, O::NoAnswer,
-       WaitEnd::PinSent, 1},
+      {"PIN sent into silence", Always(L::WaitingForPin), 60, 3, false, O::SentNoAnswer,
+       O::SentNoAnswer, WaitEnd::PinSent, 1},
+      // Nothing could be written, or the service did not take it: look again.
+      {"PIN not sent", From(2000, L::WaitingForPin, L::Ready), 10, 3, false, O::NoAnswer,
+       O::Accepted, WaitEnd::AlreadyReady, 2},
       {"port late", From(2000, L::PortNotFound, L::WaitingForPin), 10, 3, false, O::Accepted,
        O::Accepted, WaitEnd::PinSent, 1},
       {"modem mute at first", From(2000, L::Silent, L::Ready), 10, 3, false, O::Accepted,
@@ -279,7 +282,7 @@ TEST(SerialSimLink, PortsThatDoNotOpen) {
     platform.Port("com1").openResult = result;
     SerialSimLink sim(platform, "com1");
     EXPECT_EQ(sim.ReadState(), look);
-    EXPECT_EQ(sim.ReadPinTries(), std::nullopt);
+    EXPECT_FALSE(sim.ReadTries().answered);
   }
   FakePlatform platform;
   EXPECT_EQ(SerialSimLink(platform, "com9").ReadState(), L::PortNotFound);
@@ -313,9 +316,9 @@ TEST(PlatformSimLink, AsksTheServiceWhereItManagesThePort) {
     // The serial way would answer otherwise, were it asked.
     platform.Port("com1").modem =
         Answers({{"AT\r", kOk}, {"AT+CPIN?\r", "\r\n+CPIN: READY\r\n" + kOk}}, false);
-    PlatformSimLink sim(platform, "com1");
+    PlatformSimLink sim(platform, "com1", 10000);
     EXPECT_EQ(sim.ReadState(), c.look);
-    EXPECT_EQ(sim.ReadPinTries(), c.tries);
+    EXPECT_EQ(sim.ReadTries().pin, c.tries);
     EXPECT_EQ(platform.Port("com1").opens, 0);
     EXPECT_TRUE(service.modems["com1"].calls.empty());
   }
@@ -351,7 +354,7 @@ TEST(PlatformSimLink, WaitThroughTheServiceSendsOnceOrNotAtAll) {
     testing::FakeModemService service;
     service.modems["com1"] = {c.state, c.reply, {}, c.tries};
     platform.service = &service;
-    PlatformSimLink sim(platform, "com1");
+    PlatformSimLink sim(platform, "com1", 10000);
     const WaitResult result = WaitAndUnlock(platform, sim, "12ab", {3, c.lastTry});
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(service.modems["com1"].calls, c.calls);
@@ -365,7 +368,7 @@ TEST(PlatformSimLink, FollowsTheServiceTakingThePortUpDuringTheWait) {
   platform.service = &service;
   auto& port = platform.Port("com1");
   port.openResult = PortOpenResult::Busy;
-  PlatformSimLink sim(platform, "com1");
+  PlatformSimLink sim(platform, "com1", 10000);
   EXPECT_EQ(sim.ReadState(), L::PortBusy);  // not yet the service's
   service.modems["com1"] = {ServiceSimState::PinRequired, ServiceReply::Accepted, {}, 3u};
   EXPECT_EQ(sim.ReadState(), L::WaitingForPin);
