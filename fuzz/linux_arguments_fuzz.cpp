@@ -79,36 +79,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        request.pinArgument == 0 && !request.waitSeconds && !request.lastTry,
                    input);
   }
-  if (request.kind != StartKind::Puk && request.kind != StartKind::ChangePin) {
-    CHECK_PROPERTY(request.puk.empty() && request.newPin.empty() && !request.pukFromInput &&
-                       !request.newPinFromInput && !request.badSecret,
-                   input);
-  }
-  // The forms with an option: a secret kept is one of the right form, a bad
-  // one keeps none, and the secrets never stay in the process list.
-  if (IsSimForm(request.kind)) {
-    CHECK_PROPERTY(!request.port.empty() && request.pinArgument == 0, input);
-    CHECK_PROPERTY(request.kind != StartKind::Status ||
-                       (request.pin.empty() && !request.pinFromInput && !request.lastTry),
-                   input);
-    CHECK_PROPERTY(request.kind != StartKind::Puk || (request.pin.empty() && !request.pinFromInput),
-                   input);
-    CHECK_PROPERTY(request.puk.empty() || IsPuk(request.puk), input);
-    CHECK_PROPERTY(request.newPin.empty() || IsNewPin(request.newPin), input);
-    CHECK_PROPERTY(request.pin.empty() || IsConsolePin(request.pin), input);
-    if (request.badSecret) {
-      CHECK_PROPERTY(request.pin.empty() && request.puk.empty() && request.newPin.empty() &&
-                         !request.pinFromInput && !request.pukFromInput && !request.newPinFromInput,
-                     input);
-    } else if (request.kind != StartKind::Status) {
-      CHECK_PROPERTY(!request.newPin.empty() != request.newPinFromInput, input);
-    }
-    if (request.kind != StartKind::Status) {
-      CHECK_PROPERTY(
-          request.firstHiddenArgument >= 2 && request.firstHiddenArgument + 2 <= argv.size(),
-          input);
-    }
-  }
+  // A secret kept is one of the right form, a bad one keeps none, and the
+  // secrets of --puk and --change-pin never stay in the process list.
+  const bool secrets = request.kind == StartKind::Puk || request.kind == StartKind::ChangePin;
+  CHECK_PROPERTY(secrets || (request.puk.empty() && request.newPin.empty() && !request.badSecret),
+                 input);
+  CHECK_PROPERTY((request.puk.empty() || IsPuk(request.puk)) &&
+                     (request.newPin.empty() || IsNewPin(request.newPin)) &&
+                     (!secrets || request.pin.empty() || IsConsolePin(request.pin)),
+                 input);
+  CHECK_PROPERTY(!request.badSecret || (request.pin.empty() && request.puk.empty() &&
+                                        request.newPin.empty() && !request.newPinFromInput),
+                 input);
+  CHECK_PROPERTY(!secrets || request.firstHiddenArgument + 2 <= argv.size(), input);
   CHECK_PROPERTY(request.firstHiddenArgument == 0 || (request.firstHiddenArgument >= 2 &&
                                                       request.firstHiddenArgument < argv.size()),
                  input);

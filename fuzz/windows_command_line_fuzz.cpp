@@ -80,15 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK_PROPERTY(*start.waitSeconds >= 1 && *start.waitSeconds <= kMaxWaitSeconds, line);
   }
   if (start.kind == StartKind::Console) CHECK_PROPERTY(!start.lastTry || start.waitSeconds, line);
-  // The forms with an option: a COM port, secrets only of the right form and
-  // never from standard input, which a Windows program started so has not.
+  // The forms with an option: secrets only of the right form and never from
+  // standard input, which a Windows program started so has not.
   if (start.kind != StartKind::Console && start.kind != StartKind::Dialog) {
-    CHECK_PROPERTY(start.port.size() >= 4 && start.port.compare(0, 3, "com") == 0, line);
-    CHECK_PROPERTY(!start.pinFromInput && !start.pukFromInput && !start.newPinFromInput, line);
-    CHECK_PROPERTY(start.puk.empty() || IsPuk(start.puk), line);
-    CHECK_PROPERTY(start.newPin.empty() || IsNewPin(start.newPin), line);
-    CHECK_PROPERTY(start.kind != StartKind::Status || (!start.lastTry && !start.badSecret), line);
-    CHECK_PROPERTY(start.kind == StartKind::Status || start.badSecret || !start.newPin.empty(),
+    CHECK_PROPERTY(start.port.compare(0, 3, "com") == 0 && !start.pukFromInput &&
+                       !start.newPinFromInput && (start.puk.empty() || IsPuk(start.puk)) &&
+                       (start.newPin.empty() || IsNewPin(start.newPin)),
                    line);
   }
   if (args && line.find(' ') != 0) {
