@@ -85,7 +85,7 @@ struct StartRequest {
   bool pukFromInput = false;
   std::string newPin;  // four digits
   bool newPinFromInput = false;
-  // Status, Puk, ChangePin: a secret on the command line has the wrong form
+  // Puk and ChangePin: a secret on the command line has the wrong form
   // (a PUK not of eight digits, a new PIN not of four, an old PIN that is
   // not four ASCII letters or digits). The run ends with status 6 and sends
   // nothing; no secret is kept in the request then.
