@@ -97,10 +97,8 @@ std::optional<unsigned> TriesFromCsim(const AtReply& reply) {
     if (fields.size() != 2 || fields[0] != "4") continue;
     const std::string& status = fields[1];
     if (status.size() != 4 || status.compare(0, 3, "63c") != 0) continue;
-    const char x = status[3];
-    const unsigned left = IsDigit(x) ? static_cast<unsigned>(x - '0')
-                          : (x >= 'a' && x <= 'f') ? static_cast<unsigned>(x - 'a' + 10)
-                                                   : 99;
+    const std::size_t left = std::string("0123456789abcdef").find(status[3]);
+    if (left == std::string::npos) continue;
     return TriesField(std::to_string(left));
   }
   return std::nullopt;
