@@ -93,7 +93,7 @@ SimTries TriesFromQuectel(const AtReply& reply) {
 
 std::optional<unsigned> TriesFromCsim(const AtReply& reply) {
   for (const auto& fields : FieldsOfLines(reply, "+csim:")) {
-    // "63cx": the card refused a VERIFY without data and says x tries remain.
+    // "63cx": asked without data, the card says x tries remain.
     if (fields.size() != 2 || fields[0] != "4") continue;
     const std::string& status = fields[1];
     if (status.size() != 4 || status.compare(0, 3, "63c") != 0) continue;
