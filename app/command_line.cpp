@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/console_mode.h"
 #include "text/cp1252.h"
 
 namespace tessivo {
@@ -68,16 +69,22 @@ std::optional<unsigned> ParseWaitSeconds(const std::string& text) {
   return value;
 }
 
+// PORT into the request; false when it is neither a COM name nor a device
+// path.
+bool ReadPort(const std::string& portArgument, StartRequest& request) {
+  if (!portArgument.empty() && portArgument.front() == '/') {
+    request.port = portArgument;  // a device path: no case mapping, no COM table
+    return true;
+  }
+  request.port = ToLower1252(Trim(portArgument));
+  return IsComToken(request.port);
+}
+
 // PORT and PIN into the request; the problem when they are not the console
 // form.
 UsageProblem ReadConsoleForm(const std::string& portArgument, const std::string& pinArgument,
                              StartRequest& request) {
-  if (!portArgument.empty() && portArgument.front() == '/') {
-    request.port = portArgument;  // a device path: no case mapping, no COM table
-  } else {
-    request.port = ToLower1252(Trim(portArgument));
-    if (!IsComToken(request.port)) return UsageProblem::NotAPort;
-  }
+  if (!ReadPort(portArgument, request)) return UsageProblem::NotAPort;
   const std::string pin = ToLower1252(Trim(pinArgument));
   if (pin == kPinFromInput) {
     request.pinFromInput = true;
@@ -87,6 +94,62 @@ UsageProblem ReadConsoleForm(const std::string& portArgument, const std::string&
     return UsageProblem::NotAPin;
   }
   return UsageProblem::None;
+}
+
+bool AllDigits(const std::string& text, std::size_t length) {
+  return text.size() == length &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// One secret of --puk or --change-pin: "-" for standard input, else the
+// token if `valid` holds for it. A bad one marks the request and is not kept.
+void ReadSecret(const std::string& argument, bool (*valid)(const std::string&), bool readsInput,
+                std::string& secret, bool& fromInput, StartRequest& request) {
+  const std::string token = ToLower1252(Trim(argument));
+  if (readsInput && token == kPinFromInput) {
+    fromInput = true;
+  } else if (valid(token)) {
+    secret = token;
+  } else {
+    request.badSecret = true;
+  }
+}
+
+// The secrets of --puk (PUK, NEWPIN) or --change-pin (OLDPIN, NEWPIN);
+// with a bad one among them, none is kept.
+void ReadSecrets(const std::string& first, const std::string& second, bool readsInput,
+                 StartRequest& request) {
+  if (request.kind == StartKind::Puk) {
+    ReadSecret(first, IsPuk, readsInput, request.puk, request.pukFromInput, request);
+  } else {
+    ReadSecret(first, IsConsolePin, readsInput, request.pin, request.pinFromInput, request);
+  }
+  ReadSecret(second, IsNewPin, readsInput, request.newPin, request.newPinFromInput, request);
+  if (request.badSecret) {
+    for (std::string* secret : {&request.pin, &request.puk, &request.newPin}) secret->clear();
+    request.pinFromInput = request.pukFromInput = request.newPinFromInput = false;
+  }
+}
+
+// The form an option asks for; Console for none of the three.
+StartKind FormOf(const std::string& option) {
+  if (option == "--status") return StartKind::Status;
+  if (option == "--puk") return StartKind::Puk;
+  if (option == "--change-pin") return StartKind::ChangePin;
+  return StartKind::Console;
+}
+
+// How many positional arguments follow PORT in a form.
+std::size_t SecretsOf(StartKind form) {
+  switch (form) {
+    case StartKind::Status:
+      return 0;
+    case StartKind::Puk:
+    case StartKind::ChangePin:
+      return 2;
+    default:
+      return 1;
+  }
 }
 
 // Where hiding starts: after the first argument that is no option and no
@@ -108,6 +171,50 @@ std::size_t FirstArgumentToHide(const std::vector<std::string>& arguments) {
     }
   }
   return 0;
+}
+
+// Windows: the options in the words right before the port, read from the
+// port backwards; the program's path (spaces and all) stands before them.
+// The request of their form, or nothing when one of them is wrong there.
+std::optional<StartRequest> WindowsOptions(const std::string& front) {
+  std::vector<std::string> before;
+  std::size_t start = 0;
+  while (start <= front.size()) {
+    const std::size_t space = std::min(front.find(' ', start), front.size());
+    if (space > start) before.push_back(front.substr(start, space - start));
+    start = space + 1;
+  }
+  StartRequest request = Request(StartKind::Console);
+  bool formGiven = false;
+  std::size_t k = before.size();
+  while (k > 0) {
+    const std::string& last = before[k - 1];
+    const StartKind asked = FormOf(last);
+    if (asked != StartKind::Console) {
+      if (formGiven) return std::nullopt;  // two forms, or one twice
+      formGiven = true;
+      request.kind = asked;
+      --k;
+    } else if (last == "--last-try") {
+      if (request.lastTry) return std::nullopt;  // an option twice
+      request.lastTry = true;
+      --k;
+    } else if (k >= 2 && before[k - 2] == "--wait") {
+      if (request.waitSeconds) return std::nullopt;
+      request.waitSeconds = ParseWaitSeconds(last);
+      if (!request.waitSeconds) return std::nullopt;
+      k -= 2;
+    } else if (last == "--wait") {
+      return std::nullopt;  // its SECONDS missing
+    } else {
+      break;
+    }
+  }
+  if (request.lastTry && (request.kind == StartKind::Status ||
+                          (request.kind == StartKind::Console && !request.waitSeconds))) {
+    return std::nullopt;
+  }
+  return request;
 }
 
 }  // namespace
@@ -137,11 +244,14 @@ StartRequest DecideStartFromArguments(const std::vector<std::string>& arguments)
   bool optionsEnded = false;
   std::optional<unsigned> waitSeconds;
   std::size_t lastTryAt = 0;
+  StartKind formKind = StartKind::Console;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (optionsEnded || !IsOptionWord(argument)) {
       positional.push_back(i);
-      if (positional.size() > 2) return refuse(UsageProblem::TooManyArguments, i);
+      if (positional.size() > 1 + SecretsOf(formKind)) {
+        return refuse(UsageProblem::TooManyArguments, i);
+      }
       continue;
     }
     if (argument == "--") {
@@ -152,10 +262,17 @@ StartRequest DecideStartFromArguments(const std::vector<std::string>& arguments)
       if (arguments.size() != 2) return refuse(UsageProblem::NotAlone, i);
       return Request(argument == "--version" ? StartKind::Version : StartKind::Help);
     }
-    if (argument != "--wait" && argument != "--last-try") {
+    const StartKind asked = FormOf(argument);
+    if (argument != "--wait" && argument != "--last-try" && asked == StartKind::Console) {
       return refuse(UsageProblem::UnknownOption, i);
     }
     if (!positional.empty()) return refuse(UsageProblem::OptionAfterPort, i);
+    if (asked != StartKind::Console) {
+      if (formKind == asked) return refuse(UsageProblem::Repeated, i);
+      if (formKind != StartKind::Console) return refuse(UsageProblem::FormsTogether, i);
+      formKind = asked;
+      continue;
+    }
     if (argument == "--last-try") {
       if (lastTryAt != 0) return refuse(UsageProblem::Repeated, i);
       lastTryAt = i;
@@ -165,6 +282,30 @@ StartRequest DecideStartFromArguments(const std::vector<std::string>& arguments)
     if (i + 1 == arguments.size()) return refuse(UsageProblem::MissingSeconds, i);
     waitSeconds = ParseWaitSeconds(arguments[++i]);
     if (!waitSeconds) return refuse(UsageProblem::BadSeconds, i);
+  }
+  if (formKind != StartKind::Console) {
+    if (lastTryAt != 0 && formKind == StartKind::Status) {
+      return refuse(UsageProblem::LastTryWithStatus, lastTryAt);
+    }
+    if (positional.empty()) return refuse(UsageProblem::PortMissing, 0);
+    if (positional.size() < 1 + SecretsOf(formKind)) {
+      const bool first = positional.size() == 1;
+      return refuse(!first                       ? UsageProblem::NewPinMissing
+                    : formKind == StartKind::Puk ? UsageProblem::PukMissing
+                                                 : UsageProblem::PinMissing,
+                    0);
+    }
+    StartRequest request = Request(formKind);
+    if (!ReadPort(arguments[positional[0]], request)) {
+      return refuse(UsageProblem::NotAPort, positional[0]);
+    }
+    if (formKind != StartKind::Status) {
+      ReadSecrets(arguments[positional[1]], arguments[positional[2]], true, request);
+    }
+    request.firstHiddenArgument = hideFrom;
+    request.waitSeconds = waitSeconds;
+    request.lastTry = lastTryAt != 0;
+    return request;
   }
   if (lastTryAt != 0 && !waitSeconds) return refuse(UsageProblem::LastTryWithoutWait, lastTryAt);
 
@@ -200,48 +341,40 @@ std::string PinFromInputLine(const std::string& line) {
   return ToLower1252(Trim(line));
 }
 
-StartRequest DecideStartFromCommandLine(const std::string& commandLine) {
-  const auto console = ParseConsoleCommandLine(commandLine);
-  if (!console) return Dialog();
-  StartRequest request = Request(StartKind::Console);
-  request.port = console->port;
-  request.pin = console->pin;
+bool IsPuk(const std::string& puk) {
+  return AllDigits(puk, 8);
+}
 
-  // The words before the port, read from the port backwards: the options
-  // stand right before it, the program's path (spaces and all) before them.
+bool IsNewPin(const std::string& pin) {
+  return AllDigits(pin, 4);
+}
+
+StartRequest DecideStartFromCommandLine(const std::string& commandLine) {
+  // The last three words, each with the line in front of it. Only a single
+  // space separates them, as in the console form.
   std::string line = ToLower1252(TrimRight(commandLine));
-  std::string word;
-  CutLastWord(line, word);  // the PIN
-  CutLastWord(line, word);  // the port
-  std::vector<std::string> before;
-  std::size_t start = 0;
-  while (start <= line.size()) {
-    const std::size_t space = std::min(line.find(' ', start), line.size());
-    if (space > start) before.push_back(line.substr(start, space - start));
-    start = space + 1;
+  std::vector<std::string> words;   // words[0] is the last
+  std::vector<std::string> fronts;  // fronts[k]: the line before words[k]
+  for (std::string word; words.size() < 3 && CutLastWord(line, word);) {
+    words.push_back(Trim(word));
+    fronts.push_back(line);
   }
-  bool lastTry = false;
-  std::size_t k = before.size();
-  while (k > 0) {
-    const std::string& last = before[k - 1];
-    if (last == "--last-try") {
-      if (lastTry) return Dialog();  // an option twice
-      lastTry = true;
-      --k;
-    } else if (k >= 2 && before[k - 2] == "--wait") {
-      if (request.waitSeconds) return Dialog();
-      request.waitSeconds = ParseWaitSeconds(last);
-      if (!request.waitSeconds) return Dialog();
-      k -= 2;
-    } else if (last == "--wait") {
-      return Dialog();  // its SECONDS missing
-    } else {
-      break;
+  // The port third from the end first: a line that asks for --puk or
+  // --change-pin must never pass for a PIN sent to a port after the PUK.
+  for (std::size_t after = words.size(); after-- > 0;) {
+    if (!IsComToken(words[after])) continue;
+    std::optional<StartRequest> request = WindowsOptions(fronts[after]);
+    if (!request || SecretsOf(request->kind) != after) continue;
+    request->port = words[after];
+    if (request->kind == StartKind::Console) {
+      if (words[0].size() != 4) continue;
+      request->pin = words[0];
+    } else if (request->kind != StartKind::Status) {
+      ReadSecrets(words[1], words[0], false, *request);
     }
+    return *request;
   }
-  if (lastTry && !request.waitSeconds) return Dialog();
-  request.lastTry = lastTry;
-  return request;
+  return Dialog();
 }
 
 }  // namespace tessivo

@@ -41,6 +41,12 @@ bool SimUnlockApp::InitInstance() {
       platform().WriteError(UsageText() + problem);
       SetExitCode(kUsageErrorExitStatus);
       break;
+    case StartKind::Status:
+    case StartKind::Puk:
+    case StartKind::ChangePin:
+      // handled by the SIM forms
+      SetExitCode(kUsageErrorExitStatus);
+      break;
   }
   WipeSecret(request.pin);
   return false;

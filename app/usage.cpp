@@ -13,7 +13,12 @@ const std::string& UsageText() {
       "        Im Aufruf ist die PIN beim Start f\xFCr andere lesbar; sicherer: - "
       "</etc/tessivo/pin\n"
       "  --wait SEK  vor PORT: bis zu SEK Sekunden warten, bis die SIM die PIN erwartet; sie geht\n"
-      "              h\xF6" "chstens einmal hinaus, beim letzten Versuch nur mit --last-try\n"
+      "              h\xF6"
+      "chstens einmal hinaus, beim letzten Versuch nur mit --last-try\n"
+      "       tessivo [--wait SEK] --status PORT        Zustand und Versuche, sendet nichts\n"
+      "       tessivo [--wait SEK] [--last-try] --puk PORT PUK NEUE-PIN\n"
+      "       tessivo [--wait SEK] [--last-try] --change-pin PORT PIN NEUE-PIN\n"
+      "        PUK acht Ziffern, NEUE-PIN vier; jedes auch - (je eine Zeile der Standardeingabe)\n"
       "Sonst \xF6"
       "ffnet sich das Fenster (nur mit Anzeige: DISPLAY oder WAYLAND_DISPLAY).\n"
       "Exit-Status: 0 PIN angenommen, 1 abgelehnt, 2 falscher Aufruf oder kein Fenster,\n"
@@ -39,6 +44,17 @@ std::string Quoted(const std::string& argument) {
   return shown + "\"";
 }
 
+// The positional arguments of the form asked for before `index`.
+std::string PositionalsBefore(const std::vector<std::string>& arguments, std::size_t index) {
+  for (std::size_t i = 1; i < index && i < arguments.size(); ++i) {
+    if (arguments[i] == "--") break;
+    if (arguments[i] == "--status") return "PORT";
+    if (arguments[i] == "--puk") return "PORT, PUK und NEUE-PIN";
+    if (arguments[i] == "--change-pin") return "PORT, PIN und NEUE-PIN";
+  }
+  return "PORT und PIN";
+}
+
 }  // namespace
 
 std::string UsageProblemLine(const StartRequest& request,
@@ -60,7 +76,7 @@ std::string UsageProblemLine(const StartRequest& request,
       line = argument + " steht nur allein";
       break;
     case UsageProblem::TooManyArguments:
-      line = "Zu viele Argumente (" + place + "): nur PORT und PIN";
+      line = "Zu viele Argumente (" + place + "): nur " + PositionalsBefore(arguments, index);
       break;
     case UsageProblem::Repeated:
       line = "Doppelt angegeben: " + argument;
@@ -85,6 +101,24 @@ std::string UsageProblemLine(const StartRequest& request,
       break;
     case UsageProblem::NotAPin:
       line = "Keine PIN (" + place + "): vier Buchstaben oder Ziffern, oder -";
+      break;
+    case UsageProblem::FormsTogether:
+      line =
+          "\"--status\", \"--puk\" und \"--change-pin\" schlie\xDF"
+          "en sich aus: " +
+          argument;
+      break;
+    case UsageProblem::LastTryWithStatus:
+      line = "\"--last-try\" nicht mit \"--status\"";
+      break;
+    case UsageProblem::PortMissing:
+      line = "PORT fehlt";
+      break;
+    case UsageProblem::PukMissing:
+      line = "PUK fehlt";
+      break;
+    case UsageProblem::NewPinMissing:
+      line = "Neue PIN fehlt";
       break;
     case UsageProblem::None:
       line = "Falscher Aufruf";

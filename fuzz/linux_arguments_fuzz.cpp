@@ -5,13 +5,15 @@
 // --version only as the only argument, a COM name and PIN read as the Windows
 // command line reads them, no unknown option and no extra argument ever
 // reaching the console form, the PIN's argument always hidden, and the PIN
-// from standard input prepared as a PIN argument is.
+// from standard input prepared as a PIN argument is; for --status, --puk and
+// --change-pin, only secrets of the right form kept and all of them hidden.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/console_mode.h"
 #include "fuzz/property.h"
 #include "fuzz/reference_text.h"
 #include "text/cp1252.h"
@@ -27,7 +29,13 @@ bool Same(const StartRequest& a, const StartRequest& b) {
          a.pinFromInput == b.pinFromInput && a.pinArgument == b.pinArgument &&
          a.waitSeconds == b.waitSeconds && a.lastTry == b.lastTry &&
          a.firstHiddenArgument == b.firstHiddenArgument && a.problem == b.problem &&
-         a.offendingArgument == b.offendingArgument;
+         a.offendingArgument == b.offendingArgument && a.puk == b.puk &&
+         a.pukFromInput == b.pukFromInput && a.newPin == b.newPin &&
+         a.newPinFromInput == b.newPinFromInput && a.badSecret == b.badSecret;
+}
+
+bool IsSimForm(StartKind kind) {
+  return kind == StartKind::Status || kind == StartKind::Puk || kind == StartKind::ChangePin;
 }
 
 bool LooksLikeOption(const std::string& argument) {
@@ -66,11 +74,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool asksVersion = only && argv[1] == "--version";
   CHECK_PROPERTY((request.kind == StartKind::Help) == asksHelp, input);
   CHECK_PROPERTY((request.kind == StartKind::Version) == asksVersion, input);
-  if (request.kind != StartKind::Console) {
+  if (request.kind != StartKind::Console && !IsSimForm(request.kind)) {
     CHECK_PROPERTY(request.port.empty() && request.pin.empty() && !request.pinFromInput &&
                        request.pinArgument == 0 && !request.waitSeconds && !request.lastTry,
                    input);
   }
+  // A secret kept is one of the right form, a bad one keeps none, and the
+  // secrets of --puk and --change-pin never stay in the process list.
+  const bool secrets = request.kind == StartKind::Puk || request.kind == StartKind::ChangePin;
+  CHECK_PROPERTY(secrets || (request.puk.empty() && request.newPin.empty() && !request.badSecret),
+                 input);
+  CHECK_PROPERTY((request.puk.empty() || IsPuk(request.puk)) &&
+                     (request.newPin.empty() || IsNewPin(request.newPin)) &&
+                     (!secrets || request.pin.empty() || IsConsolePin(request.pin)),
+                 input);
+  CHECK_PROPERTY(!request.badSecret || (request.pin.empty() && request.puk.empty() &&
+                                        request.newPin.empty() && !request.newPinFromInput),
+                 input);
+  CHECK_PROPERTY(!secrets || request.firstHiddenArgument + 2 <= argv.size(), input);
   CHECK_PROPERTY(request.firstHiddenArgument == 0 || (request.firstHiddenArgument >= 2 &&
                                                       request.firstHiddenArgument < argv.size()),
                  input);

@@ -2,7 +2,8 @@
 // it. Checked against a second reading of the same rules (split at every
 // space) and against what must not change the outcome: white space at the
 // end, letter case, and a program path put in front of a console form; the
-// options --wait and --last-try only ever read into a console form.
+// options --wait and --last-try only ever read into a console form or one of
+// --status, --puk and --change-pin.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -72,13 +73,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // form keeps its port and PIN.
   const StartRequest start = DecideStartFromCommandLine(line);
   CHECK_PROPERTY(start.kind != StartKind::Console || args.has_value(), line);
-  if (start.kind != StartKind::Console) {
-    CHECK_PROPERTY(!start.waitSeconds && !start.lastTry, line);
+  if (start.kind == StartKind::Dialog) {
+    CHECK_PROPERTY(!start.waitSeconds && !start.lastTry && start.port.empty(), line);
   }
   if (start.waitSeconds) {
     CHECK_PROPERTY(*start.waitSeconds >= 1 && *start.waitSeconds <= kMaxWaitSeconds, line);
   }
-  CHECK_PROPERTY(!start.lastTry || start.waitSeconds, line);
+  if (start.kind == StartKind::Console) CHECK_PROPERTY(!start.lastTry || start.waitSeconds, line);
+  // The forms with an option: secrets only of the right form and never from
+  // standard input, which a Windows program started so has not.
+  if (start.kind != StartKind::Console && start.kind != StartKind::Dialog) {
+    CHECK_PROPERTY(start.port.compare(0, 3, "com") == 0 && !start.pukFromInput &&
+                       !start.newPinFromInput && (start.puk.empty() || IsPuk(start.puk)) &&
+                       (start.newPin.empty() || IsNewPin(start.newPin)),
+                   line);
+  }
   if (args && line.find(' ') != 0) {
     const StartRequest waiting = DecideStartFromCommandLine("tessivo --wait 60 " + line);
     if (waiting.kind == StartKind::Console) {

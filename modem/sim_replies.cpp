@@ -1,17 +1,10 @@
 #include "modem/sim_replies.h"
 
+#include "modem/reply_fields.h"
 #include "modem/reply_text.h"
 
 namespace tessivo {
 namespace {
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 
 // The text of the first line that begins with `prefix` (leading white space
 // and the line end ignored), without the prefix; nothing when no line does.

@@ -188,6 +188,19 @@ TEST(StartFromArguments, RefusedLines) {
       {{"--wait", "60", "COM1"}, P::PinMissing, 0},
       {{"--wait", "60", "LPT1", "1234"}, P::NotAPort, 3},
       {{"--wait", "60", "COM1", "12345"}, P::NotAPin, 4},
+      {{"--status", "--puk", "COM1", "12345678", "1234"}, P::FormsTogether, 2},
+      {{"--puk", "--puk", "COM1", "12345678", "1234"}, P::Repeated, 2},
+      {{"--last-try", "--status", "COM1"}, P::LastTryWithStatus, 1},
+      {{"--status", "COM1", "--wait", "5"}, P::OptionAfterPort, 3},
+      {{"--puk", "COM1", "12345678", "--last-try", "1234"}, P::OptionAfterPort, 4},
+      {{"--status", "COM1", "1234"}, P::TooManyArguments, 3},
+      {{"--puk", "COM1", "12345678", "1234", "x"}, P::TooManyArguments, 5},
+      {{"--status"}, P::PortMissing, 0},
+      {{"--puk", "COM1"}, P::PukMissing, 0},
+      {{"--puk", "COM1", "12345678"}, P::NewPinMissing, 0},
+      {{"--change-pin", "COM1"}, P::PinMissing, 0},
+      {{"--change-pin", "COM1", "1234"}, P::NewPinMissing, 0},
+      {{"--status", "LPT1"}, P::NotAPort, 2},
   };
   for (const auto& c : cases) {
     std::vector<std::string> argv = {"tessivo"};
@@ -232,6 +245,49 @@ TEST(StartFromArguments, ArgumentsHiddenFromTheProcessList) {
   }
 }
 
+// The request of the forms with an option, in one line: kind, port, the
+// secrets ("-" from standard input), bad, wait, last try, first hidden.
+std::string Shown(const StartRequest& r) {
+  const char* kinds[] = {"console", "dialog", "help", "version", "usage", "status", "puk", "change"};
+  std::string shown = std::string(kinds[static_cast<int>(r.kind)]) + " " + r.port;
+  const auto secret = [&](const char* name, const std::string& value, bool fromInput) {
+    if (fromInput || !value.empty()) shown += std::string(" ") + name + (fromInput ? "-" : value);
+  };
+  secret("pin=", r.pin, r.pinFromInput);
+  secret("puk=", r.puk, r.pukFromInput);
+  secret("new=", r.newPin, r.newPinFromInput);
+  if (r.badSecret) shown += " bad";
+  if (r.waitSeconds) shown += " wait=" + std::to_string(*r.waitSeconds);
+  if (r.lastTry) shown += " last";
+  if (r.firstHiddenArgument) shown += " hide=" + std::to_string(r.firstHiddenArgument);
+  return shown;
+}
+
+// --status, --puk and --change-pin: a secret of the wrong form is decided as
+// a start of its form that sends nothing (status 6), not as a mistyped line.
+// clang-format off
+TEST(StartFromArguments, SimForms) {
+  const struct { std::vector<std::string> args; const char* shown; } cases[] = {
+      {{"--status", "COM1"}, "status com1"},
+      {{"--wait", "60", "--status", "/dev/ttyUSB2"}, "status /dev/ttyUSB2 wait=60"},
+      {{"--puk", "COM1", "12345678", "4321"}, "puk com1 puk=12345678 new=4321 hide=3"},
+      {{"--last-try", "--puk", "COM1", " 12345678 ", "4321"}, "puk com1 puk=12345678 new=4321 last hide=4"},
+      {{"--puk", "--wait", "5", "--", "/dev/x", "-", "-"}, "puk /dev/x puk=- new=- wait=5 hide=6"},
+      {{"--puk", "COM1", "1234567", "4321"}, "puk com1 bad hide=3"},
+      {{"--puk", "COM1", "1234567a", "-"}, "puk com1 bad hide=3"},
+      {{"--change-pin", "COM1", "AbC1", "4321"}, "change com1 pin=abc1 new=4321 hide=3"},
+      {{"--change-pin", "--last-try", "--wait", "9", "COM1", "-", "-"}, "change com1 pin=- new=- wait=9 last hide=6"},
+      {{"--change-pin", "COM1", "12;4", "4321"}, "change com1 bad hide=3"},
+      {{"--change-pin", "COM1", "1234", "43a1"}, "change com1 bad hide=3"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {"tessivo"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(Shown(DecideStartFromArguments(argv)), c.shown) << ::testing::PrintToString(argv);
+  }
+}
+// clang-format on
+
 TEST(StartFromCommandLine, OnlyConsoleOrDialog) {
   EXPECT_EQ(DecideStartFromCommandLine("Tessivo COM1 1234").port, "com1");
   for (const char* line :
@@ -275,6 +331,29 @@ TEST(StartFromCommandLine, WaitAndLastTryBeforeThePort) {
     EXPECT_EQ(request.pin, c.kind == StartKind::Console ? "1234" : "");
   }
 }
+
+// Windows reads the three forms only right before the port, the secrets as
+// the last words and never from standard input; a form with the wrong words
+// around it opens the dialog.
+// clang-format off
+TEST(StartFromCommandLine, SimForms) {
+  const struct { const char* line; const char* shown; } cases[] = {
+      {"Tessivo --status COM5", "status com5"},
+      {"Tessivo --wait 30 --STATUS COM5  ", "status com5 wait=30"},
+      {"Tessivo --puk COM5 12345678 4321", "puk com5 puk=12345678 new=4321"},
+      {"\"C:\\Tools\\Tessivo.exe\" --last-try --puk --wait 9 COM5 12345678 4321",
+       "puk com5 puk=12345678 new=4321 wait=9 last"},
+      {"Tessivo --puk COM5 - -", "puk com5 bad"},
+      {"Tessivo --puk COM5 COM6 1234", "puk com5 bad"},  // never a PIN sent to COM6
+      {"Tessivo --change-pin COM5 1234 4321", "change com5 pin=1234 new=4321"},
+      {"Tessivo --status COM5 1234", "dialog "}, {"Tessivo --puk COM5 12345678", "dialog "},
+      {"Tessivo --last-try --status COM5", "dialog "}, {"Tessivo COM5 --status", "dialog "},
+      {"Tessivo --status --puk COM5 12345678 4321", "dialog "},
+      {"Tessivo --puk COM5  12345678 4321", "dialog "},  // two spaces: no word between
+  };
+  for (const auto& c : cases) EXPECT_EQ(Shown(DecideStartFromCommandLine(c.line)), c.shown) << c.line;
+}
+// clang-format on
 
 TEST(PinFromInput, TrimmedAndLowerCased) {
   EXPECT_EQ(PinFromInputLine(" AbCd\r"), "abcd");
