@@ -6,6 +6,7 @@
 #include "modem/commands.h"
 #include "modem/modem_port.h"
 #include "modem/reply_text.h"
+#include "modem/sim_tries.h"
 #include "platform/signals.h"
 #include "text/cp1252.h"
 
@@ -31,13 +32,6 @@ SimLook LookOfFailedOpen(PortOpenResult result) {
   }
 }
 
-// Every line of an answer, one after the other, as the single-reply readers
-// take them.
-std::string Joined(const AtReply& answer) {
-  std::string text;
-  for (const std::string& line : answer.lines) text += line + "\n";
-  return text;
-}
 
 SimLook LookOfState(SimState state) {
   switch (state) {
@@ -157,11 +151,10 @@ TriesLook SerialSimLink::ReadTries() {
   // The port opened for the look a moment ago: one that does not open now
   // tells nothing, and the wait looks again.
   if (modem.Open(port_) != PortOpenResult::Opened) return TriesLook{false, {}, {}};
-  const AtReply reply = modem.Ask(kPinTriesCommand, kLookAnswerMs);
+  const SimTries tries = ReadSimTries(
+      [&modem](const std::string& command) { return modem.Ask(command, kLookAnswerMs); });
   modem.Close();
-  TriesLook tries;
-  if (reply.Ok()) tries.pin = PinTriesFromReply(Joined(reply));
-  return tries;
+  return TriesLook{true, tries.pin, tries.puk};
 }
 
 ConsoleOutcome SerialSimLink::SendPin(const std::string& pin) {
