@@ -69,15 +69,22 @@ std::optional<unsigned> ParseWaitSeconds(const std::string& text) {
   return value;
 }
 
+// "com1" to "com99": a port that can exist. The forms with options hold to
+// it, so that COM0 or COMx is told at once rather than waited for.
+bool IsComNumber(const std::string& lowerPort) {
+  if (!IsComToken(lowerPort) || lowerPort[3] < '1' || lowerPort[3] > '9') return false;
+  return lowerPort.size() == 4 || (lowerPort[4] >= '0' && lowerPort[4] <= '9');
+}
+
 // PORT into the request; false when it is neither a COM name nor a device
-// path.
-bool ReadPort(const std::string& portArgument, StartRequest& request) {
+// path (strict: a COM name with a number a port can have).
+bool ReadPort(const std::string& portArgument, StartRequest& request, bool strict = false) {
   if (!portArgument.empty() && portArgument.front() == '/') {
     request.port = portArgument;  // a device path: no case mapping, no COM table
     return true;
   }
   request.port = ToLower1252(Trim(portArgument));
-  return IsComToken(request.port);
+  return strict ? IsComNumber(request.port) : IsComToken(request.port);
 }
 
 // PORT and PIN into the request; the problem when they are not the console
@@ -296,7 +303,7 @@ StartRequest DecideStartFromArguments(const std::vector<std::string>& arguments)
                     0);
     }
     StartRequest request = Request(formKind);
-    if (!ReadPort(arguments[positional[0]], request)) {
+    if (!ReadPort(arguments[positional[0]], request, true)) {
       return refuse(UsageProblem::NotAPort, positional[0]);
     }
     if (formKind != StartKind::Status) {
@@ -329,7 +336,9 @@ StartRequest DecideStartFromArguments(const std::vector<std::string>& arguments)
   // Options belong to the console form: anything short of it is a mistake.
   if (positional.empty()) return refuse(UsageProblem::PortAndPinMissing, 0);
   if (positional.size() == 1) return refuse(UsageProblem::PinMissing, 0);
-  if (form == UsageProblem::NotAPort) return refuse(form, positional[0]);
+  if (form == UsageProblem::NotAPort || !ReadPort(arguments[positional[0]], request, true)) {
+    return refuse(UsageProblem::NotAPort, positional[0]);
+  }
   if (form == UsageProblem::NotAPin) return refuse(form, positional[1]);
   if (!request.pinFromInput) request.pinArgument = positional[1];
   request.waitSeconds = waitSeconds;
@@ -338,7 +347,11 @@ StartRequest DecideStartFromArguments(const std::vector<std::string>& arguments)
 }
 
 std::string PinFromInputLine(const std::string& line) {
-  return ToLower1252(Trim(line));
+  // An editor that saved the PIN file as UTF-8 "with signature" put the
+  // byte-order mark in front of it.
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::size_t from = line.compare(0, bom.size(), bom) == 0 ? bom.size() : 0;
+  return ToLower1252(Trim(line.substr(from)));
 }
 
 bool IsPuk(const std::string& puk) {

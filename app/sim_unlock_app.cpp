@@ -4,6 +4,7 @@
 #include "app/usage.h"
 #include "text/wipe.h"
 #include "app/wait_mode.h"
+#include "platform/signals.h"
 
 namespace tessivo {
 
@@ -55,7 +56,18 @@ bool SimUnlockApp::InitInstance() {
 void SimUnlockApp::RunConsole(const StartRequest& request) {
   std::string pin = request.pin;
   if (request.pinFromInput) {
-    std::optional<std::string> line = platform().ReadSecretLine();
+    const std::string refusal = platform().SecretInputRefusal();
+    if (!refusal.empty()) {
+      platform().WriteError(refusal + " (Status " +
+                            std::to_string(ExitStatusFor(ConsoleOutcome::UnsafePin)) + ")\n");
+      SignalFailure(platform());
+      SetExitCode(ExitStatusFor(ConsoleOutcome::UnsafePin));
+      return;
+    }
+    // Under --wait a writer that never ends the line cannot hold the run
+    // past its deadline.
+    const unsigned bound = request.waitSeconds ? *request.waitSeconds * 1000 : 0;
+    std::optional<std::string> line = platform().ReadSecretLine(bound);
     if (line) {
       pin = PinFromInputLine(*line);
       WipeSecret(*line);

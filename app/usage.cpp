@@ -23,7 +23,8 @@ const std::string& UsageText() {
       "ffnet sich das Fenster (nur mit Anzeige: DISPLAY oder WAYLAND_DISPLAY).\n"
       "Exit-Status: 0 PIN angenommen, 1 abgelehnt, 2 falscher Aufruf oder kein Fenster,\n"
       "  3 Port fehlt, 4 Port belegt, 5 Portfehler, 6 PIN nicht gesendet, 7 keine Antwort,\n"
-      "  8 SIM nicht bereit, 9 letzter PIN-Versuch nicht gesendet; N\xE4heres in \"man tessivo\".\n"
+      "  8 SIM nicht bereit, 9 letzter Versuch nicht gesendet, 10 gesendet ohne Antwort.\n"
+      "Wiederholen nur nach 3, 4, 5, 7, 8; nie nach 1, 6, 9, 10. N\xE4heres in \"man tessivo\".\n"
       "Bei 4 fehlt meist die Gruppe dialout (sudo usermod -aG dialout $USER, neu anmelden),\n"
       "  oder polkit verweigert den Zugriff \xFC"
       "ber ModemManager (als root oder lokal angemeldet).\n";

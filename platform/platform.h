@@ -61,8 +61,14 @@ class Platform {
 
   // The first line of standard input without its line end, read without
   // echo when the input is a terminal; at most a few hundred bytes of it.
-  // Nothing when there is no input or it ends before any byte.
-  virtual std::optional<std::string> ReadSecretLine() = 0;
+  // Nothing when there is no input or it ends before any byte, or when
+  // timeoutMs (0: no bound) pass before the line has ended.
+  virtual std::optional<std::string> ReadSecretLine(unsigned timeoutMs = 0) = 0;
+
+  // Why standard input must not be read for a secret, as one line naming
+  // the fault and its remedy; empty when it may be read. A file that other
+  // users may read has given the secret away already.
+  virtual std::string SecretInputRefusal() { return {}; }
 
   // Windows-1252 text to standard output or standard error, in the
   // terminal's encoding. Nothing where there is no terminal.

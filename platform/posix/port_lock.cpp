@@ -69,6 +69,9 @@ std::unique_ptr<PortLock> PosixLockPort(const std::string& key, unsigned waitMs,
     // file root made. O_NOFOLLOW: the folder is everyone's.
     const int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return std::make_unique<PortLock>();
+    // Whatever the umask (the unit's is 0077), a run of another user must be
+    // able to open it to wait its turn.
+    fchmod(fd, 0644);
     bool busy = false;
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EINTR) continue;

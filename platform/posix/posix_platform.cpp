@@ -51,8 +51,12 @@ void PosixPlatform::HideArgument(std::size_t index) {
   std::fill(arguments_[index].begin(), arguments_[index].end(), '*');  // our own copy too
 }
 
-std::optional<std::string> PosixPlatform::ReadSecretLine() {
-  return ReadLineWithoutEcho(STDIN_FILENO);
+std::optional<std::string> PosixPlatform::ReadSecretLine(unsigned timeoutMs) {
+  return ReadLineWithoutEcho(STDIN_FILENO, timeoutMs);
+}
+
+std::string PosixPlatform::SecretInputRefusal() {
+  return UnsafeSecretFileLine(STDIN_FILENO);
 }
 
 void PosixPlatform::WriteOutput(const std::string& text) {

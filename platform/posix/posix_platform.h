@@ -20,7 +20,8 @@ class PosixPlatform : public Platform {
   // Overwrites the argument in main's argv, the memory the process list
   // (/proc/PID/cmdline, ps) shows.
   void HideArgument(std::size_t index) override;
-  std::optional<std::string> ReadSecretLine() override;
+  std::optional<std::string> ReadSecretLine(unsigned timeoutMs) override;
+  std::string SecretInputRefusal() override;
   void WriteOutput(const std::string& text) override;
   void WriteError(const std::string& text) override;
   ModemService* ManagingService() override { return service_; }

@@ -1,12 +1,17 @@
 #include "platform/posix/terminal.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 
 #include "text/unicode_1252.h"
+#include "text/wipe.h"
 
 namespace tessivo {
 namespace {
@@ -144,12 +149,25 @@ class EchoOff {
 
 }  // namespace
 
-std::optional<std::string> ReadLineWithoutEcho(int fd) {
+std::optional<std::string> ReadLineWithoutEcho(int fd, unsigned timeoutMs) {
   const EchoOff quiet(fd);
   std::string line;
   bool anything = false;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   // One byte at a time: what follows the line stays unread for others.
   while (line.size() < kMaxSecretLine) {
+    if (timeoutMs != 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            until - std::chrono::steady_clock::now())
+                            .count();
+      pollfd input{fd, POLLIN, 0};
+      const int ready = left > 0 ? poll(&input, 1, static_cast<int>(left)) : 0;
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) {
+        WipeSecret(line);
+        return std::nullopt;
+      }
+    }
     char c = 0;
     const ssize_t r = read(fd, &c, 1);
     if (r < 0 && errno == EINTR) continue;
@@ -160,6 +178,24 @@ std::optional<std::string> ReadLineWithoutEcho(int fd) {
   }
   if (!anything) return std::nullopt;
   return line;
+}
+
+std::string UnsafeSecretFileLine(int fd) {
+  struct stat file {};
+  if (fstat(fd, &file) != 0 || !S_ISREG(file.st_mode)) return {};
+  const unsigned mode = file.st_mode & 07777;
+  if ((mode & (S_IRGRP | S_IROTH)) == 0) return {};
+  std::string name = "/proc/self/fd/" + std::to_string(fd);
+  std::string path(4096, '\0');
+  const ssize_t length = readlink(name.c_str(), path.data(), path.size());
+  path = length > 0 && static_cast<std::size_t>(length) < path.size()
+             ? path.substr(0, static_cast<std::size_t>(length))
+             : "DATEI";
+  char octal[8];
+  std::snprintf(octal, sizeof octal, "%04o", mode);
+  // Windows-1252: \xFC is "ü".
+  return "tessivo: " + path + " ist f\xFCr andere lesbar (Modus " + octal +
+         "), nicht gelesen; erst: chmod 600 " + path;
 }
 
 void WriteUtf8(int fd, const std::string& text1252) {

@@ -20,8 +20,13 @@ constexpr std::size_t kMaxSecretLine = 256;
 // previous course. A stop (Ctrl-Z, a background read) gives the shell its
 // terminal back as it was, and the echo goes off again when the process goes
 // on. Signals the caller ignores or handles are left to it. Nothing when the
-// input ends before any byte.
-std::optional<std::string> ReadLineWithoutEcho(int fd);
+// input ends before any byte, or when timeoutMs (0: no bound) pass before
+// the line has ended (a pipe whose writer stays silent).
+std::optional<std::string> ReadLineWithoutEcho(int fd, unsigned timeoutMs = 0);
+
+// A line naming the file and its mode and how to mend it, when fd is a
+// regular file that its group or others may read; empty otherwise.
+std::string UnsafeSecretFileLine(int fd);
 
 // Writes the whole of Windows-1252 text to fd as UTF-8; failures are
 // ignored, there is nowhere to report them. A closed pipe is one of them:

@@ -17,7 +17,7 @@ class Win32Platform : public Platform {
   // terminal: the rest has nothing to do here.
   std::optional<std::vector<std::string>> Arguments() override { return std::nullopt; }
   void HideArgument(std::size_t) override {}
-  std::optional<std::string> ReadSecretLine() override { return std::nullopt; }
+  std::optional<std::string> ReadSecretLine(unsigned) override { return std::nullopt; }
   void WriteOutput(const std::string&) override {}
   // A GUI-subsystem program has a standard error handle only when whoever
   // started it gave it one (a redirect, a service wrapper); the text goes

@@ -104,6 +104,8 @@ class FakePlatform : public Platform {
   std::optional<std::vector<std::string>> arguments;  // set: a Linux start
   std::vector<std::size_t> hiddenArguments;
   std::optional<std::string> inputLine;  // what ReadSecretLine gives
+  unsigned inputBound = 0;               // the bound of the last read
+  std::string inputRefusal;              // what SecretInputRefusal gives
   int inputReads = 0;
   std::string out;
   std::string err;
@@ -132,10 +134,12 @@ class FakePlatform : public Platform {
   std::string CommandLine() override { return commandLine; }
   std::optional<std::vector<std::string>> Arguments() override { return arguments; }
   void HideArgument(std::size_t index) override { hiddenArguments.push_back(index); }
-  std::optional<std::string> ReadSecretLine() override {
+  std::optional<std::string> ReadSecretLine(unsigned timeoutMs) override {
+    inputBound = timeoutMs;
     ++inputReads;
     return inputLine;
   }
+  std::string SecretInputRefusal() override { return inputRefusal; }
   void WriteOutput(const std::string& text) override { out += text; }
   void WriteError(const std::string& text) override { err += text; }
   ModemService* ManagingService() override { return service; }

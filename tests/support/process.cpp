@@ -73,6 +73,7 @@ ProcessResult RunProgram(const std::vector<std::string>& argv,
     std::ofstream in(io / "in", std::ios::binary);
     in << options.input;
   }
+  chmod((io / "in").c_str(), options.inputMode);
   const auto start = Clock::now();
   const pid_t pid = Spawn(argv, env, io / "out", io / "err", options, io / "in");
   int status = 0;

@@ -29,6 +29,7 @@ ProcessResult RunProgram(const std::vector<std::string>& argv,
 struct ProgramIo {
   std::vector<std::string> unset;  // variables removed from the environment
   std::string input;               // standard input (else /dev/null)
+  unsigned inputMode = 0600;       // the mode of the file it comes from
   int inputFd = -1;                // or this descriptor, e.g. a terminal
   // A process group of its own, as a shell gives a job: only then does a
   // stop signal stop it (in a group the kernel deems orphaned, it would not).

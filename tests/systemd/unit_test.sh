@@ -99,6 +99,15 @@ run_exec_start --pin 1234 --state ready
 [[ $status == 0 ]] || fail "unlocked SIM: exit status $status, expected 0"
 [[ $wire != *AT+CPIN=* ]] || fail "unlocked SIM got the PIN: '$wire'"
 
+# A PIN the modem echoed and answered too late ends with 10, and the unit
+# never starts again after 10, nor after a kill (the PIN may have gone out).
+run_exec_start --pin 1234 --late-final 6500
+[[ $status == 10 ]] || fail "PIN answered too late: exit status $status, expected 10"
+prevent=" $(sed -n 's/^RestartPreventExitStatus=//p' "$units/tessivo-unlock@.service") "
+for kept in 1 6 9 10 SIGTERM SIGKILL; do
+  [[ $prevent == *" $kept "* ]] || fail "RestartPreventExitStatus lacks $kept: '$prevent'"
+done
+
 if ((failed)); then
   cat "$work/modem.log"
   exit 1

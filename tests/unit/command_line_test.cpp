@@ -187,6 +187,11 @@ TEST(StartFromArguments, RefusedLines) {
       {{"--wait", "60"}, P::PortAndPinMissing, 0},
       {{"--wait", "60", "COM1"}, P::PinMissing, 0},
       {{"--wait", "60", "LPT1", "1234"}, P::NotAPort, 3},
+      // Ports no machine has are told at once, not waited for.
+      {{"--wait", "60", "COM0", "1234"}, P::NotAPort, 3},
+      {{"--wait", "60", "COM05", "1234"}, P::NotAPort, 3},
+      {{"--wait", "60", "COMx", "1234"}, P::NotAPort, 3},
+      {{"--status", "COM0"}, P::NotAPort, 2},
       {{"--wait", "60", "COM1", "12345"}, P::NotAPin, 4},
       {{"--status", "--puk", "COM1", "12345678", "1234"}, P::FormsTogether, 2},
       {{"--puk", "--puk", "COM1", "12345678", "1234"}, P::Repeated, 2},
@@ -359,6 +364,7 @@ TEST(PinFromInput, TrimmedAndLowerCased) {
   EXPECT_EQ(PinFromInputLine(" AbCd\r"), "abcd");
   EXPECT_EQ(PinFromInputLine("12 4"), "12 4");
   EXPECT_EQ(PinFromInputLine(""), "");
+  EXPECT_EQ(PinFromInputLine("\xEF\xBB\xBF" "1234\r"), "1234");  // saved "with signature"
 }
 
 }  // namespace
