@@ -33,6 +33,16 @@ target_link_libraries(wait_integration_tests PRIVATE tessivo_process_support)
 add_dependencies(wait_integration_tests tessivo tessivo-modemsim)
 gtest_discover_tests(wait_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
 
+# --wait against a hostile modem chosen at random, 100 seeds side by side;
+# bench/wait_chaos.sh runs as many as you like. Left out under the
+# sanitizers, whose build runs the same program rows slower.
+if(NOT TESSIVO_SANITIZE)
+  add_test(NAME wait_chaos_100_seeds
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/chaos/wait_chaos.sh
+            $<TARGET_FILE:tessivo> $<TARGET_FILE:tessivo-modemsim> 1 100 20)
+  set_tests_properties(wait_chaos_100_seeds PROPERTIES TIMEOUT 400)
+endif()
+
 # Hostile modems and hostile ports against the console form, one test a row.
 add_executable(fault_matrix_tests integration/fault_matrix_test.cpp support/hostile_modem.cpp)
 target_link_libraries(fault_matrix_tests PRIVATE tessivo_process_support util)

@@ -3,6 +3,7 @@
 // the commands on the wire. Whatever the modem does, the PIN goes out at most
 // once, and only to a SIM that waits for it. Each row is its own test, so
 // `ctest -j` runs them side by side; none waits longer than a few seconds.
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -189,6 +190,36 @@ TEST_P(WaitAgainstVirtualModem, StatusLineAndWire) {
               wire.compare(wire.size() - end.size(), end.size(), end) == 0)
       << wire;
   EXPECT_EQ(capture.Tones().size(), c.exitCode == 0 ? 1u : 2u);
+}
+
+// Two runs at once on one modem (a double plug-in event, the unit and a run
+// by hand), under two names for the same device: one PIN in all. The
+// second waits for the first, then finds the SIM unlocked.
+TEST(WaitTwice, TwoRunsAtOnceSendOnePin) {
+  for (const bool plainSecond : {false, true}) {
+    SCOPED_TRACE(plainSecond ? "--wait and the plain form" : "two --wait runs");
+    TempDir dir;
+    VirtualModem modem(dir / "modem", {"--answer-delay", "AT+CPIN=800"}, dir / "transcript");
+    ASSERT_TRUE(modem.running());
+    const std::string other = dir / "other";
+    ASSERT_EQ(symlink(modem.Device().c_str(), other.c_str()), 0);
+    const std::map<std::string, std::string> env;
+    const pid_t first = Spawn({TESSIVO_BIN, "--wait", "10", dir / "modem", "1234"}, env,
+                              dir / "out1", dir / "err1");
+    // The second starts once the first has begun to look.
+    for (int i = 0; i < 200 && modem.BytesIn().empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::vector<std::string> second = {TESSIVO_BIN, "--wait", "10", other, "1234"};
+    if (plainSecond) second = {TESSIVO_BIN, other, "1234"};
+    const ProcessResult run = RunProgram(second, env);
+    int status = 0;
+    waitpid(first, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // The plain form finds the port busy at once; --wait looks afresh.
+    EXPECT_EQ(run.exitCode, plainSecond ? 4 : 0) << run.err;
+    EXPECT_EQ(Count(modem.BytesIn(), "AT+CPIN="), 1) << modem.BytesIn();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WaitAgainstVirtualModem, ::testing::ValuesIn(kCases),
