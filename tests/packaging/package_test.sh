@@ -295,7 +295,9 @@ fi
 # the amd64 virtual modem on a real pseudo-terminal. Its libraries come from
 # the cross toolchain and the arm64 multiarch packages (scripts/setup.sh).
 # (The unpacked amd64 virtual modem: the installed one may be purged by now.)
-qemu=$(command -v qemu-aarch64-static || true)
+# qemu-aarch64-static is qemu-user-static's name on Debian 12; on 13
+# qemu-user's own qemu-aarch64 is the static one.
+qemu=$(command -v qemu-aarch64-static || command -v qemu-aarch64 || true)
 sim=$root/usr/bin/tessivo-modemsim
 if [[ -n $qemu ]]; then
   arm=("$qemu" -L /usr/aarch64-linux-gnu "$arm_root/usr/bin/tessivo")
@@ -305,10 +307,10 @@ if [[ -n $qemu ]]; then
   check "arm64 tessivo --wait 10 COM1 1234 under qemu, modem mute for 2 s: 0, PIN sent once" \
     wait_unlock "${arm[@]}"
 elif [[ ${CI:-} == true ]]; then
-  no_qemu() { echo "qemu-aarch64-static missing (scripts/setup.sh installs qemu-user-static)"; return 1; }
+  no_qemu() { echo "no qemu-aarch64(-static) (scripts/setup.sh installs qemu-user-static or qemu-user)"; return 1; }
   check "arm64 tessivo under qemu" no_qemu
 else
-  echo "skip  arm64 tessivo under qemu: no qemu-aarch64-static (scripts/setup.sh installs it)"
+  echo "skip  arm64 tessivo under qemu: no qemu-aarch64(-static) (scripts/setup.sh installs it)"
   skipped=$((skipped + 1))
 fi
 
