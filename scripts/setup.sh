@@ -42,7 +42,8 @@ run_packages=(
 [ $release = 12 ] && run_packages+=(libqt6opengl6-dev)
 
 # Everything the tests need besides: the unit tests, the Windows build under
-# Wine, the dialog under Xvfb, ModemManager, the packages, the fuzzing.
+# Wine, the dialog under Xvfb, ModemManager, the packages (mmdebstrap: the
+# Debian 13 tree they are installed into), the fuzzing.
 test_packages=(
   git ca-certificates
   libgtest-dev libgmock-dev
@@ -53,6 +54,7 @@ test_packages=(
   modemmanager dbus dbus-daemon python3-dbusmock libglib2.0-bin
   dpkg-dev file lintian desktop-file-utils appstream man-db zip unzip python3
   systemd
+  mmdebstrap
 )
 # The arm64 core package (scripts/package.sh) and its run under qemu
 # (tests/packaging/package_test.sh): the cross compiler, and the arm64
