@@ -8,6 +8,9 @@
 # pseudo-terminal lacks; so, in a private mount namespace, each virtual
 # modem's pty is bind-mounted over a console tty node (/dev/ttyN), and a copy
 # of the udev rules with one rule per node tells ModemManager to probe it.
+# ModemManager 1.24 (Debian 13) also wants to know the port's kernel driver,
+# which a console tty has none of: its sysfs folder is covered by a copy with
+# a "driver" link to a driver named tessivo-modemsim.
 # ModemManager runs without udev and learns the ports from a kernel-event
 # file. Nothing outside the namespace changes.
 #
@@ -119,6 +122,14 @@ for modem in "${MODEMS[@]}"; do
   read -r n options <<<"$modem"
   wait_for 5 test -e "$W/sims/tty$n" || { echo "virtual modem tty$n did not start" >&2; exit 1; }
   mount --bind "$(readlink -f "$W/sims/tty$n")" "/dev/tty$n" || exit 1
+  # (Without a driver every plugin of ModemManager 1.24, the generic one
+  # too, filters the port out unprobed: "not supported by any plugin".)
+  sysfs=$W/sysfs/tty$n
+  mkdir -p "$sysfs" "$W/drivers/tessivo-modemsim"
+  cp "/sys/class/tty/tty$n/dev" "/sys/class/tty/tty$n/uevent" "$sysfs/" || exit 1
+  ln -s /sys/class/tty "$sysfs/subsystem"
+  ln -s "$W/drivers/tessivo-modemsim" "$sysfs/driver"
+  mount --bind "$sysfs" "$(readlink -f "/sys/class/tty/tty$n")" || exit 1
   ln -s "/dev/tty$n" "$W/ports/com$n"
   echo "KERNEL==\"tty$n\", ENV{ID_MM_DEVICE_PROCESS}=\"1\"" >>"$RULES"
   echo "action=add,subsystem=tty,name=tty$n" >>"$W/events"

@@ -304,7 +304,9 @@ fi
 # the amd64 virtual modem on a real pseudo-terminal. Its libraries come from
 # the cross toolchain and the arm64 multiarch packages (scripts/setup.sh).
 # (The unpacked amd64 virtual modem: the installed one may be purged by now.)
-qemu=$(command -v qemu-aarch64-static || true)
+# qemu-aarch64-static is qemu-user-static's name on Debian 12; on 13
+# qemu-user's own qemu-aarch64 is the static one.
+qemu=$(command -v qemu-aarch64-static || command -v qemu-aarch64 || true)
 sim=$root/usr/bin/tessivo-modemsim
 if [[ -n $qemu ]]; then
   arm=("$qemu" -L /usr/aarch64-linux-gnu "$arm_root/usr/bin/tessivo")
@@ -314,10 +316,10 @@ if [[ -n $qemu ]]; then
   check "arm64 tessivo --wait 10 COM1 1234 under qemu, modem mute for 2 s: 0, PIN sent once" \
     wait_unlock "${arm[@]}"
 elif [[ ${CI:-} == true ]]; then
-  no_qemu() { echo "qemu-aarch64-static missing (scripts/setup.sh installs qemu-user-static)"; return 1; }
+  no_qemu() { echo "no qemu-aarch64(-static) (scripts/setup.sh installs qemu-user-static or qemu-user)"; return 1; }
   check "arm64 tessivo under qemu" no_qemu
 else
-  echo "skip  arm64 tessivo under qemu: no qemu-aarch64-static (scripts/setup.sh installs it)"
+  echo "skip  arm64 tessivo under qemu: no qemu-aarch64(-static) (scripts/setup.sh installs it)"
   skipped=$((skipped + 1))
 fi
 
@@ -362,6 +364,81 @@ if "$here/tests/win32/wine_prefix.sh" setup "$work/wine" >"$work/wine.log" 2>&1;
 else
   wine_setup_failed() { cat "$work/wine.log"; return 1; }
   check "Wine prefix for Tessivo.exe" wine_setup_failed
+fi
+
+# The packages built here on Debian 12, as a Debian 13 user gets them: in a
+# fresh minimal Debian 13 tree (one per run, made here, removed with $work)
+# the core package installs with apt and unlocks the package's own virtual
+# modem; the GUI package and the arm64 core package resolve there. The .debs
+# apt fetched for the tree are kept in build/ for the next run.
+echo "== Debian 13 (trixie): $(basename "$deb") installed into a fresh minimal tree"
+trixie=$work/trixie
+trixie_debs=$here/build/trixie-debs
+# shellcheck disable=SC2016 # (the quoted scripts expand inside)
+in_trixie() { # in_trixie COMMAND...: as root in the tree, with /proc and the host's ptys
+  unshare --mount --propagation private sh -c '
+    tree=$1
+    shift
+    mount -t proc proc "$tree/proc" && mount --bind /dev/pts "$tree/dev/pts" &&
+      exec chroot "$tree" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
+        DEBIAN_FRONTEND=noninteractive "$@"' sh "$trixie" "$@"
+}
+# shellcheck disable=SC2016
+make_trixie() {
+  # minbase, no translations; arm64 beside amd64 for the arm64 package's
+  # dependencies. The cached .debs go in first and stay (essential/unlink,
+  # cleanup/apt skipped), so that only what is new is fetched.
+  mkdir -p "$trixie_debs"
+  mmdebstrap --quiet --variant=minbase --architectures=amd64,arm64 \
+    --aptopt='Acquire::Languages "none"' --skip=essential/unlink,cleanup/apt \
+    --setup-hook='mkdir -p "$1/var/cache/apt/archives"' \
+    --setup-hook="sync-in $trixie_debs /var/cache/apt/archives/" trixie "$trixie" &&
+    cp "$deb" "$gui_deb" "$arm_deb" "$trixie/tmp/"
+}
+# unlock_in_trixie: tessivo COM1 1234 against tessivo-modemsim, both the
+# installed package's, ends with 0 and put AT+CPIN=1234 on the wire.
+# shellcheck disable=SC2016
+unlock_in_trixie() {
+  in_trixie sh -c '
+    mkdir -p /tmp/ports
+    tessivo-modemsim --link /tmp/ports/com1 --pin 1234 --transcript /tmp/wire </dev/null >/tmp/modem.log 2>&1 &
+    sim=$!
+    for _ in $(seq 200); do [ -e /tmp/ports/com1 ] && break; sleep 0.05; done
+    status=0
+    TESSIVO_PORT_DIR=/tmp/ports tessivo COM1 1234 </dev/null || status=$?
+    kill $sim
+    wait $sim 2>/dev/null
+    cat /tmp/modem.log
+    [ $status -eq 0 ] || { echo "exit status $status, not 0"; exit 1; }
+    grep -qF "AT+CPIN=1234" /tmp/wire || { echo "AT+CPIN=1234 not on the wire"; exit 1; }'
+}
+trixie_missing=
+[[ $(id -u) -eq 0 ]] || trixie_missing="it needs root (mmdebstrap, chroot)"
+command -v mmdebstrap >/dev/null || trixie_missing="no mmdebstrap (scripts/setup.sh installs it)"
+if [[ -n $trixie_missing && ${CI:-} != true ]]; then
+  echo "skip  Debian 13 tree: $trixie_missing"
+  skipped=$((skipped + 1))
+elif [[ -n $trixie_missing ]]; then
+  no_trixie() { echo "$trixie_missing"; return 1; }
+  check "Debian 13 tree" no_trixie
+else
+  trixie_started=$SECONDS
+  check "Debian 13: mmdebstrap --variant=minbase trixie (amd64, arm64)" make_trixie
+  trixie_made=$((SECONDS - trixie_started))
+  if [[ -d $trixie/tmp && -f $trixie/tmp/$(basename "$deb") ]]; then
+    check "Debian 13: apt-get install --simulate ./$(basename "$arm_deb")" \
+      in_trixie apt-get install --simulate "/tmp/$(basename "$arm_deb")"
+    check "Debian 13: apt-get install ./$(basename "$deb")" in_trixie apt-get install -y "/tmp/$(basename "$deb")"
+    check "Debian 13: tessivo COM1 1234 unlocks the installed tessivo-modemsim" unlock_in_trixie
+    check "Debian 13: apt-get install --simulate ./$(basename "$gui_deb") beside it" \
+      in_trixie apt-get install --simulate "/tmp/$(basename "$gui_deb")"
+    # What apt fetched, kept for the next run (only this run's, so that old
+    # versions do not pile up).
+    rm -rf "$trixie_debs.new" && mkdir -p "$trixie_debs.new" &&
+      find "$trixie/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -exec cp {} "$trixie_debs.new/" \; &&
+      rm -rf "$trixie_debs" && mv "$trixie_debs.new" "$trixie_debs"
+  fi
+  echo "      Debian 13 tree: $((SECONDS - trixie_started)) s in all, $trixie_made s to make it"
 fi
 
 echo "$passed passed, $failed failed, $skipped skipped"
