@@ -16,8 +16,9 @@ namespace {
 // Looks start about this far apart; a look that took longer (a silent modem
 // takes 3 s) is followed at once by the next.
 constexpr std::int64_t kLookIntervalMs = 1000;
-// How long one question of a look waits for the whole answer.
-constexpr unsigned kLookAnswerMs = 3000;
+// How long one question of a look waits for the whole answer: longer than
+// the slowest stick takes to answer a SIM question.
+constexpr unsigned kLookAnswerMs = 5000;
 // A question to the managing service near the deadline still gets this long.
 constexpr std::int64_t kShortestServiceBoundMs = 500;
 
@@ -154,7 +155,7 @@ TriesLook SerialSimLink::ReadTries() {
   const SimTries tries = ReadSimTries(
       [&modem](const std::string& command) { return modem.Ask(command, kLookAnswerMs); });
   modem.Close();
-  return TriesLook{true, tries.pin, tries.puk};
+  return TriesLook{tries.answered, tries.pin, tries.puk};
 }
 
 ConsoleOutcome SerialSimLink::SendPin(const std::string& pin) {

@@ -106,13 +106,16 @@ std::optional<unsigned> TriesFromCsim(const AtReply& reply) {
 
 SimTries ReadSimTries(const AskModem& ask) {
   bool quiet = false;
+  bool cutShort = false;
   const auto query = [&](const std::string& command) {
     AtReply reply = ask(command);
     quiet = !reply.heardAnything;
+    cutShort = cutShort || !reply.Complete();
     return reply;
   };
+  const SimTries untold{std::nullopt, std::nullopt, false};
   const AtReply maker = query(kMakerQuery);
-  if (quiet) return {};
+  if (cutShort) return untold;
   for (const Dialect dialect : DialectsFor(maker)) {
     SimTries tries;
     switch (dialect) {
@@ -142,6 +145,7 @@ SimTries ReadSimTries(const AskModem& ask) {
         if (!quiet) tries.puk = TriesFromCsim(query(kCsimPukTriesQuery));
         break;
     }
+    if (cutShort) return untold;
     if (TellsAnything(tries) || quiet) return tries;
   }
   return {};

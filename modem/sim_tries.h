@@ -15,6 +15,10 @@ namespace tessivo {
 struct SimTries {
   std::optional<unsigned> pin;  // nothing: unknown
   std::optional<unsigned> puk;
+  // False when a question got no whole answer in time: the modem does tell,
+  // but slowly, so nothing is known and the caller asks again later rather
+  // than take the count for unknown.
+  bool answered = true;
 };
 
 // The queries, as ModemPort sends them (upper-cased on the wire).
