@@ -89,5 +89,5 @@ if(TARGET tessivo_qt)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/modemmanager/with_modemmanager.sh
             $<TARGET_FILE:modemmanager_tests> $<TARGET_FILE:tessivo-modemsim>)
   set_tests_properties(modemmanager_tests PROPERTIES
-    SKIP_RETURN_CODE 77 TIMEOUT 300 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    SKIP_RETURN_CODE 77 TIMEOUT 480 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endif()

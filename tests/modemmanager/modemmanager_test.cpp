@@ -13,6 +13,8 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <iostream>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -510,6 +512,63 @@ TEST(PolkitRefusing, ConsoleAndDialogTellARefusedPort) {
   const MmModem modem = ModemManagerSays(13);
   EXPECT_EQ(modem.Value("modem.generic.unlock-required"), "sim-pin");
   EXPECT_TRUE(modem.Has("sim-pin (3)")) << modem.keys;
+}
+
+// --- A stalled ModemManager or polkit: never bypassed, never waited on past
+// the deadline, and a PIN it took is not "no answer".
+
+pid_t PidFrom(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value ? static_cast<pid_t>(std::atol(value)) : 0;
+}
+
+// Stops a process for as long as it lives; continues it at the end.
+class Stopped {
+ public:
+  explicit Stopped(pid_t pid) : pid_(pid) { EXPECT_EQ(pid > 0 && kill(pid, SIGSTOP) == 0, true); }
+  ~Stopped() { kill(pid_, SIGCONT); }
+
+ private:
+  pid_t pid_;
+};
+
+TEST(ModemManagerStalled, WaitEndsInTimeAndNothingReachesTheSim) {
+  const std::string before = BytesInOf(26);
+  ProcessResult run;
+  {
+    Stopped frozen(PidFrom("TESSIVO_MM_PID"));
+    run = RunProgram({TESSIVO_BIN, "--wait", "5", Com(26), "1234"}, {}, 60000);
+  }
+  EXPECT_EQ(run.exitCode, 7) << run.err;
+  EXPECT_NE(run.err.find("Modem antwortet nicht"), std::string::npos) << run.err;
+  EXPECT_LT(run.elapsedMs, 5000 + 3000) << "--wait 5 with ModemManager frozen";
+  // Nothing queued behind ModemManager's back reaches the SIM once it goes on.
+  MmModem modem;
+  EXPECT_TRUE(Eventually([&] {
+    modem = ModemManagerSays(26);
+    return modem.Value("modem.generic.unlock-required") == "sim-pin";
+  })) << modem.keys;
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const std::string sent = BytesInOf(26).substr(before.size());
+  EXPECT_EQ(PinCommandsIn(sent), 0u) << sent;
+  EXPECT_TRUE(modem.Has("sim-pin (3)")) << modem.keys;
+}
+
+TEST(PolkitStalled, APinHeldPastTheCallsBoundIsStatusTen) {
+  ProcessResult run;
+  {
+    Stopped frozen(PidFrom("TESSIVO_POLKIT_PID"));
+    run = RunProgram({TESSIVO_BIN, Com(27), "1234"}, {}, 120000);
+  }
+  EXPECT_EQ(run.exitCode, 10) << run.err;
+  std::cout << "PIN call given up after " << run.elapsedMs << " ms\n";
+  // ModemManager had the PIN and passes it on once polkit answers: exactly
+  // why 10 must never be retried.
+  MmModem modem;
+  EXPECT_TRUE(Eventually([&] {
+    modem = ModemManagerSays(27);
+    return modem.Value("modem.generic.unlock-required") == "--";
+  }, 60)) << modem.keys;
 }
 
 // --- The same SIM states through both ways show the same.

@@ -42,6 +42,8 @@ MODEMS=(
   "23 --state ready"
   "24 --state pin --pin-tries 1"
   "25 --state pin"
+  "26 --state pin"
+  "27 --state pin"
 )
 
 cannot_run() {
@@ -100,6 +102,8 @@ export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/bus"
 
 /usr/bin/python3 -m dbusmock --system --template polkitd >"$W/polkit.log" 2>&1 &
 PIDS+=($!)
+# The tests stop and continue it (and ModemManager) to play a stalled one.
+export TESSIVO_POLKIT_PID=$!
 allow_unknown() {
   gdbus call --system -d org.freedesktop.PolicyKit1 -o /org/freedesktop/PolicyKit1/Authority \
     -m org.freedesktop.DBus.Mock.AllowUnknown true
@@ -141,6 +145,7 @@ started=$(date +%s%N)
 /usr/sbin/ModemManager --test-no-udev --no-auto-scan --initial-kernel-events="$W/events" \
   --debug >"$W/modemmanager.log" 2>&1 &
 PIDS+=($!)
+export TESSIVO_MM_PID=$!
 
 # Ready when every modem is there and has told what its SIM waits for.
 all_settled() {
