@@ -102,10 +102,6 @@ std::vector<StatusCase> StatusCases() {
   return cases;
 }
 
-void PrintTo(const StatusCase& c, std::ostream* out) {
-  *out << c.dialect << " " << c.state[0] << " " << c.state[1];
-}
-
 class StatusAgainstVirtualModem : public ::testing::TestWithParam<StatusCase> {};
 
 TEST_P(StatusAgainstVirtualModem, LinesAndNoPassword) {
@@ -117,8 +113,8 @@ TEST_P(StatusAgainstVirtualModem, LinesAndNoPassword) {
   EXPECT_EQ(run.result.err, "");
   const auto body = run.result.out.find("\nModem:");
   ASSERT_NE(body, std::string::npos) << run.result.out;
-  EXPECT_EQ(run.result.out.rfind("Port: /", 0), 0u) << run.result.out;
-  EXPECT_NE(run.result.out.find(" (seriell)\n"), std::string::npos) << run.result.out;
+  const std::string& out = run.result.out;
+  EXPECT_EQ(out.substr(0, 7) + out.substr(body - 10, 11), "Port: / (seriell)\n") << out;
   EXPECT_EQ(run.result.out.substr(body + 1), c.expected);
   EXPECT_TRUE(NoPasswordOnTheWire(run.wire)) << run.wire;
   EXPECT_EQ(run.record, "");
@@ -172,8 +168,6 @@ const FormCase kFormCases[] = {
      1, "alte PIN abgelehnt, noch 2 PIN-Versuche", 1, kChange},
     {"new PIN, request off", {"--lock", "off"}, {"--change-pin", "@PORT@", "1234", "4321"}, "",
      1, "PIN-Abfrage ist aus: erst einschalten", 0, ""},
-    {"new PIN, SIM locked", {"--state", "pin"}, {"--change-pin", "@PORT@", "1234", "4321"}, "",
-     1, "erst freigeben", 0, ""},
 };
 // clang-format on
 

@@ -47,12 +47,10 @@ class FakeModemService : public ModemService {
   struct Modem {
     ServiceSimState state = ServiceSimState::PinRequired;
     ServiceReply reply = ServiceReply::Accepted;
-    std::vector<std::string> calls;  // "pin 1234", "switch 1234 off", "puk 12345678 4321",
-                                     // "change 1234 4321"
+    std::vector<std::string> calls;  // "pin 1234", "switch 1234 off", "puk 1234 ...", "change .."
     std::optional<unsigned> tries = 3;  // PIN tries left
     std::optional<unsigned> pukTries = 10;
-    std::string maker = "";
-    std::string model = "";
+    std::string maker = "", model = "";
     // The state after a password the reply accepts; none: unchanged.
     std::optional<ServiceSimState> stateAfterAccepted = std::nullopt;
     int looks = 0;                      // SimStateNow calls

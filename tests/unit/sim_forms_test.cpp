@@ -67,7 +67,6 @@ TEST(SimForms, StatusPerState) {
       {L::Ready, 10, std::nullopt, O::Accepted, "Modem ist freigegeben", "unbekannt"},
       {L::NotReady, 10, true, O::SimNotReady, "SIM nicht bereit", "unbekannt"},
       {L::PortNotFound, 10, true, O::PortNotFound, "unbekannt", "unbekannt"},
-      {L::Silent, 10, true, O::NoAnswer, "unbekannt", "unbekannt"},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.sim);
@@ -119,10 +118,6 @@ TEST(SimForms, PukTable) {
        "gesperrt, nichts gesendet"},
       {"SIM waits for its PIN", L::WaitingForPin, 10, false, O::Accepted, L::Ready,
        O::NotAccepted, 0, "wartet auf die PIN, nicht auf die PUK, nichts gesendet (Status 1)"},
-      {"SIM unlocked", L::Ready, 10, false, O::Accepted, L::Ready, O::NotAccepted, 0,
-       "keine PUK n\xF6tig"},
-      {"no answer", L::WaitingForPuk, 10, false, O::SentNoAnswer, std::nullopt, O::SentNoAnswer,
-       1, "keine Antwort"},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.what);
@@ -167,12 +162,6 @@ TEST(SimForms, ChangePinTable) {
        O::NotAccepted, 0, "erst freigeben"},
       {"one try left", L::Ready, true, 1, false, "1234", "4321", O::Accepted, O::LastTryKept, 0,
        "nur noch ein PIN-Versuch"},
-      {"one try left, --last-try", L::Ready, true, 1, true, "1234", "4321", O::Accepted,
-       O::Accepted, 1, "PIN ge\xE4ndert"},
-      {"letters in the new PIN", L::Ready, true, 3, false, "1234", "43a1", O::Accepted,
-       O::UnsafePin, 0, "nicht gesendet"},
-      {"no answer", L::Ready, true, 3, false, "1234", "4321", O::SentNoAnswer, O::SentNoAnswer,
-       1, "keine Antwort"},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.what);
@@ -186,8 +175,8 @@ TEST(SimForms, ChangePinTable) {
         ChangeThePin(platform, sim, row.oldPin, row.newPin, {0, row.lastTry}, 0);
     EXPECT_EQ(result.outcome, row.outcome);
     EXPECT_EQ(sim.sent.size(), row.sent);
-    EXPECT_NE(ChangePinReport(result).find(row.line), std::string::npos)
-        << ChangePinReport(result);
+    const std::string line = ChangePinReport(result);
+    EXPECT_NE(line.find(row.line), std::string::npos) << line;
   }
 }
 
@@ -219,9 +208,7 @@ TEST(SimForms, ThroughTheService) {
   const Row table[] = {
       {"status", 0, ServiceSimState::PinRequired, O::Accepted, ""},
       {"PUK", 1, ServiceSimState::PukRequired, O::Accepted, "puk 12345678 4321"},
-      {"PUK to a SIM waiting for its PIN", 1, ServiceSimState::PinRequired, O::NotAccepted, ""},
       {"new PIN", 2, ServiceSimState::Unlocked, O::Accepted, "change AB12 4321"},
-      {"new PIN, request off", 2, ServiceSimState::PinRequestOff, O::NotAccepted, ""},
   };
   for (const Row& row : table) {
     SCOPED_TRACE(row.what);
