@@ -1,7 +1,9 @@
 #include "app/sim_unlock_app.h"
 
 #include "app/console_mode.h"
+#include "app/sim_forms.h"
 #include "app/usage.h"
+#include "platform/signals.h"
 #include "text/wipe.h"
 #include "app/wait_mode.h"
 #include "platform/signals.h"
@@ -45,8 +47,7 @@ bool SimUnlockApp::InitInstance() {
     case StartKind::Status:
     case StartKind::Puk:
     case StartKind::ChangePin:
-      // handled by the SIM forms
-      SetExitCode(kUsageErrorExitStatus);
+      RunSimForm(request);
       break;
   }
   WipeSecret(request.pin);
@@ -78,6 +79,49 @@ void SimUnlockApp::RunConsole(const StartRequest& request) {
           ? RunWaitMode(platform(), request.port, pin, {*request.waitSeconds, request.lastTry})
           : RunConsoleMode(platform(), request.port, pin);
   WipeSecret(pin);
+  SetExitCode(ExitStatusFor(outcome));
+}
+
+void SimUnlockApp::RunSimForm(StartRequest& request) {
+  const FormSettings settings{request.waitSeconds.value_or(0), request.lastTry};
+  // The secrets given as "-" come from standard input, one a line, in the
+  // order of the arguments; one that is missing stays empty and fails its
+  // form test.
+  const auto fromInput = [this](bool wanted, std::string& secret) {
+    if (!wanted) return;
+    std::optional<std::string> line = platform().ReadSecretLine();
+    if (line) {
+      secret = PinFromInputLine(*line);
+      WipeSecret(*line);
+    }
+  };
+  ConsoleOutcome outcome = ConsoleOutcome::UnsafePin;
+  switch (request.kind) {
+    case StartKind::Puk:
+      fromInput(request.pukFromInput, request.puk);
+      fromInput(request.newPinFromInput, request.newPin);
+      if (request.badSecret) {
+        platform().WriteError(PukReport({outcome, FormEnd::BadSecret}));
+        SignalFailure(platform());
+      } else {
+        outcome = RunPukForm(platform(), request.port, request.puk, request.newPin, settings);
+      }
+      break;
+    case StartKind::ChangePin:
+      fromInput(request.pinFromInput, request.pin);
+      fromInput(request.newPinFromInput, request.newPin);
+      if (request.badSecret) {
+        platform().WriteError(ChangePinReport({outcome, FormEnd::BadSecret}));
+        SignalFailure(platform());
+      } else {
+        outcome = RunChangePinForm(platform(), request.port, request.pin, request.newPin, settings);
+      }
+      break;
+    default:
+      outcome = RunStatusForm(platform(), request.port, settings);
+      break;
+  }
+  for (std::string* secret : {&request.pin, &request.puk, &request.newPin}) WipeSecret(*secret);
   SetExitCode(ExitStatusFor(outcome));
 }
 

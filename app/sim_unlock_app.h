@@ -31,6 +31,8 @@ class SimUnlockApp : public CWinApp {
 
  private:
   void RunConsole(const StartRequest& request);
+  // --status, --puk, --change-pin; wipes the request's secrets.
+  void RunSimForm(StartRequest& request);
   void RunDialogOrExplain();
 };
 

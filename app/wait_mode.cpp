@@ -55,7 +55,14 @@ SimLook AskTheModem(ModemPort& modem) {
   if (!attention.heardAnything) return SimLook::Silent;
   if (!attention.Ok()) return SimLook::NotReady;
   // The modem answered AT a moment ago: silence now is a modem still busy.
-  return LookOfState(SimStateFromAnswer(modem.Ask(kPinQueryCommand, kLookAnswerMs)));
+  const AtReply state = modem.Ask(kPinQueryCommand, kLookAnswerMs);
+  // A card whose PUK tries ran out answers with nothing but this error,
+  // for good.
+  if (state.final == FinalResult::CmeError &&
+      (state.finalLine == "+cme error: 13" || state.finalLine == "+cme error: sim failure")) {
+    return SimLook::Blocked;
+  }
+  return LookOfState(SimStateFromAnswer(state));
 }
 
 // A SIM the service cannot tell about yet, or without a usable SIM, is
@@ -83,6 +90,8 @@ ServiceLookup FindManaged(Platform& platform, const std::string& port, unsigned 
   return service ? service->Find(port, boundMs, modem) : ServiceLookup::NotManaged;
 }
 
+}  // namespace
+
 ConsoleOutcome OutcomeOfLook(SimLook look) {
   switch (look) {
     case SimLook::PortNotFound:
@@ -102,6 +111,8 @@ bool NothingSent(ConsoleOutcome outcome) {
   return outcome == ConsoleOutcome::PortNotFound || outcome == ConsoleOutcome::PortBusy ||
          outcome == ConsoleOutcome::PortFaulty || outcome == ConsoleOutcome::NoAnswer;
 }
+
+namespace {
 
 // What the first definite state decides; nothing while the wait must go on.
 std::optional<WaitResult> Decide(SimLook look, SimLink& sim, const std::string& pin,
@@ -225,10 +236,9 @@ bool PortLocks::Hold(std::int64_t deadlineMs) {
   return true;
 }
 
-WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pin,
-                         const WaitSettings& settings, std::int64_t deadline,
-                         PortLocks* locks) {
-  if (!IsConsolePin(pin)) return {ConsoleOutcome::UnsafePin, WaitEnd::UnsafePin};
+std::optional<ConsoleOutcome> LookUntilDecided(
+    Platform& platform, SimLink& sim, std::int64_t deadline, PortLocks* locks,
+    const std::function<bool(SimLook look, ConsoleOutcome& last)>& decide) {
   ConsoleOutcome last = ConsoleOutcome::NoAnswer;
   for (;;) {
     const std::int64_t lookStart = platform.MonotonicMs();
@@ -236,14 +246,29 @@ WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pi
     // this one looks afresh, so it sends nothing to a SIM the other unlocked.
     if (locks && !locks->Hold(deadline)) {
       last = ConsoleOutcome::PortBusy;
-    } else if (auto decided = Decide(sim.ReadState(), sim, pin, settings, last)) {
-      return *decided;
+    } else {
+      const SimLook look = sim.ReadState();
+      last = OutcomeOfLook(look);
+      if (decide(look, last)) return std::nullopt;
     }
     const std::int64_t now = platform.MonotonicMs();
-    if (now >= deadline) return {last, WaitEnd::DeadlinePassed};
+    if (now >= deadline) return last;
     const std::int64_t pause = std::min(deadline - now, lookStart + kLookIntervalMs - now);
     if (pause > 0) platform.Sleep(static_cast<unsigned>(pause));
   }
+}
+
+WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pin,
+                         const WaitSettings& settings, std::int64_t deadline,
+                         PortLocks* locks) {
+  if (!IsConsolePin(pin)) return {ConsoleOutcome::UnsafePin, WaitEnd::UnsafePin};
+  std::optional<WaitResult> decided;
+  const auto passed = LookUntilDecided(
+      platform, sim, deadline, locks, [&](SimLook look, ConsoleOutcome& last) {
+        decided = Decide(look, sim, pin, settings, last);
+        return decided.has_value();
+      });
+  return decided ? *decided : WaitResult{*passed, WaitEnd::DeadlinePassed};
 }
 
 std::string WaitReport(const WaitResult& result) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@ enum class SimLook {
   WaitingForPin,
   WaitingForPuk,
   Ready,
+  Blocked,  // no PUK try left: the SIM answers AT+CPIN? with "SIM failure"
 };
 
 // The PIN and PUK tries as one question found them.
@@ -36,6 +38,12 @@ struct TriesLook {
   bool answered = true;  // false: the way to the SIM did not answer; look again
   std::optional<unsigned> pin;  // empty where the modem does not tell
   std::optional<unsigned> puk;
+};
+
+// The maker and model as the modem names them; empty where it does not.
+struct ModemIdentity {
+  std::string maker;
+  std::string model;
 };
 
 // How the wait reaches the SIM. Each call opens the port (or whatever stands
@@ -52,6 +60,24 @@ class SimLink {
   // only after a look was answered, so a PIN that went out and got no answer
   // is SentNoAnswer; NoAnswer means nothing went out.
   virtual ConsoleOutcome SendPin(const std::string& pin) = 0;
+  // The guarded forms' exchanges, each sent once and its reply read to its
+  // end: the PUK with the new PIN (AT+CPIN="<puk>","<new>"), and a new PIN
+  // for the old (AT+CPWD="SC","<old>","<new>"). Outcomes as SendPin's; a
+  // link that cannot carry them sends nothing.
+  virtual ConsoleOutcome SendPuk(const std::string& /*puk*/, const std::string& /*newPin*/) {
+    return ConsoleOutcome::NoAnswer;
+  }
+  virtual ConsoleOutcome ChangePin(const std::string& /*oldPin*/,
+                                   const std::string& /*newPin*/) {
+    return ConsoleOutcome::NoAnswer;
+  }
+  // Whether the SIM asks for its PIN when the modem starts (AT+CLCK="SC",2);
+  // nothing when the modem does not tell.
+  virtual std::optional<bool> ReadPinRequest() { return std::nullopt; }
+  // AT+CGMI and AT+CGMM.
+  virtual ModemIdentity ReadIdentity() { return {}; }
+  // Whether the last call went through the service that manages the port.
+  virtual bool ThroughService() const { return false; }
 };
 
 // The serial way: ModemPort on the named port, on any platform.
@@ -61,8 +87,14 @@ class SerialSimLink : public SimLink {
   SimLook ReadState() override;
   TriesLook ReadTries() override;
   ConsoleOutcome SendPin(const std::string& pin) override;
+  ConsoleOutcome SendPuk(const std::string& puk, const std::string& newPin) override;
+  ConsoleOutcome ChangePin(const std::string& oldPin, const std::string& newPin) override;
+  std::optional<bool> ReadPinRequest() override;
+  ModemIdentity ReadIdentity() override;
 
  private:
+  ConsoleOutcome SendPassword(std::string command);
+
   Platform& platform_;
   std::string port_;
 };
@@ -81,14 +113,21 @@ class PlatformSimLink : public SimLink {
   TriesLook ReadTries() override;
   // SubmitPin, which makes the same choice.
   ConsoleOutcome SendPin(const std::string& pin) override;
+  ConsoleOutcome SendPuk(const std::string& puk, const std::string& newPin) override;
+  ConsoleOutcome ChangePin(const std::string& oldPin, const std::string& newPin) override;
+  std::optional<bool> ReadPinRequest() override;
+  ModemIdentity ReadIdentity() override;
+  bool ThroughService() const override { return throughService_; }
 
  private:
   unsigned ServiceBoundMs() const;
+  ServiceLookup Find(std::unique_ptr<ManagedModem>& managed);
 
   Platform& platform_;
   std::string port_;
   std::int64_t deadlineMs_;
   SerialSimLink serial_;
+  bool throughService_ = false;
 };
 
 // The locks a run holds on its port, from its first look to its end, so
@@ -140,6 +179,22 @@ struct WaitResult {
 WaitResult WaitAndUnlock(Platform& platform, SimLink& sim, const std::string& pin,
                          const WaitSettings& settings, std::int64_t deadlineMs,
                          PortLocks* locks = nullptr);
+
+// The loop of the wait alone: until deadlineMs, looks at the SIM about once
+// a second, holding `locks` (when given) from the first look on, and hands
+// every look to `decide`, which settles the run by returning true, or sets
+// the outcome to keep (preset to the look's own) and lets the loop go on.
+// Returns nothing when decided, else the last outcome once the deadline has
+// passed. A deadline of now is a single look.
+std::optional<ConsoleOutcome> LookUntilDecided(
+    Platform& platform, SimLink& sim, std::int64_t deadlineMs, PortLocks* locks,
+    const std::function<bool(SimLook look, ConsoleOutcome& last)>& decide);
+
+// What a look that settles nothing leaves as the outcome.
+ConsoleOutcome OutcomeOfLook(SimLook look);
+
+// Whether an outcome of a password exchange means nothing went out.
+bool NothingSent(ConsoleOutcome outcome);
 
 // The deadline `seconds` from now on the platform's clock.
 std::int64_t DeadlineIn(Platform& platform, unsigned seconds);

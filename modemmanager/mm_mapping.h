@@ -18,6 +18,8 @@ struct ModemProperties {
   std::string path;                                  // the object path
   std::vector<std::pair<std::string, uint32_t>> ports;  // kernel name, port type
   std::string primaryPort;
+  std::string manufacturer;
+  std::string model;
   uint32_t unlockRequired = 0;  // MMModemLock
   int32_t state = 0;            // MMModemState
   uint32_t failedReason = 0;    // MMModemStateFailedReason

@@ -125,10 +125,17 @@ int ReadProperty(sd_bus_message* m, const std::string& interface, const char* na
     return sd_bus_message_exit_container(m);
   }
   const char* text = nullptr;
-  if (interface == kModemInterface && (property == "PrimaryPort" || property == "Sim")) {
+  std::string* textProperty = nullptr;
+  if (interface == kModemInterface) {
+    if (property == "Sim") textProperty = &modem.sim;
+    if (property == "PrimaryPort") textProperty = &modem.primaryPort;
+    if (property == "Manufacturer") textProperty = &modem.manufacturer;
+    if (property == "Model") textProperty = &modem.model;
+  }
+  if (textProperty) {
     const char* type = property == "Sim" ? "o" : "s";
     if ((r = enter(type)) < 0 || (r = sd_bus_message_read_basic(m, type[0], &text)) < 0) return r;
-    (property == "Sim" ? modem.sim : modem.primaryPort) = text;
+    *textProperty = text;
     return sd_bus_message_exit_container(m);
   }
   uint32_t* u = nullptr;
@@ -265,6 +272,28 @@ class ManagedByModemManager : public ManagedModem {
       Call(bus, Microseconds(kServicePasswordCallMs), sim, kSimInterface, "EnablePin", call, true,
            "sb", pin.c_str(), on ? 1 : 0);
     });
+  }
+
+  ServiceReply SendPuk(const std::string& puk, const std::string& newPin) override {
+    return OnSim([&puk, &newPin](Bus& bus, const std::string& sim, CallResult& call) {
+      Call(bus, Microseconds(kServicePasswordCallMs), sim, kSimInterface, "SendPuk", call, true,
+           "ss", puk.c_str(), newPin.c_str());
+    });
+  }
+
+  ServiceReply ChangePin(const std::string& oldPin, const std::string& newPin) override {
+    return OnSim([&oldPin, &newPin](Bus& bus, const std::string& sim, CallResult& call) {
+      Call(bus, Microseconds(kServicePasswordCallMs), sim, kSimInterface, "ChangePin", call,
+           true, "ss", oldPin.c_str(), newPin.c_str());
+    });
+  }
+
+  std::pair<std::string, std::string> MakerAndModel() override {
+    Bus bus;
+    if (!bus || !bus.ServiceRuns(boundUs_)) return {};
+    const auto modem = ModemByPath(bus, boundUs_, path_);
+    if (!modem || !*modem) return {};
+    return {(*modem)->manufacturer, (*modem)->model};
   }
 
  private:

@@ -57,6 +57,13 @@ class ManagedModem {
   virtual ServiceReply SendPin(const std::string& pin) = 0;
   // Switches the SIM's PIN request on or off, with the PIN as password.
   virtual ServiceReply SwitchPinRequest(const std::string& pin, bool on) = 0;
+  // Unblocks a SIM that waits for its PUK and sets the new PIN.
+  virtual ServiceReply SendPuk(const std::string& puk, const std::string& newPin) = 0;
+  // Replaces the PIN of an unlocked SIM whose PIN request is on.
+  virtual ServiceReply ChangePin(const std::string& oldPin, const std::string& newPin) = 0;
+  // The maker and the model as the service names them; empty where it
+  // does not know (or did not answer).
+  virtual std::pair<std::string, std::string> MakerAndModel() { return {}; }
 };
 
 // Whether the service manages a port, as far as it answered.

@@ -43,6 +43,12 @@ if(NOT TESSIVO_SANITIZE)
   set_tests_properties(wait_chaos_100_seeds PROPERTIES TIMEOUT 400)
 endif()
 
+# --status, --puk and --change-pin against the virtual modem, one test a row.
+add_executable(sim_forms_integration_tests integration/sim_forms_test.cpp)
+target_link_libraries(sim_forms_integration_tests PRIVATE tessivo_process_support)
+add_dependencies(sim_forms_integration_tests tessivo tessivo-modemsim)
+gtest_discover_tests(sim_forms_integration_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 60)
+
 # Hostile modems and hostile ports against the console form, one test a row.
 add_executable(fault_matrix_tests integration/fault_matrix_test.cpp support/hostile_modem.cpp)
 target_link_libraries(fault_matrix_tests PRIVATE tessivo_process_support util)

@@ -78,8 +78,11 @@ std::string Win32Platform::CommandLine() {
   return line ? line : "";
 }
 
-void Win32Platform::WriteError(const std::string& text) {
-  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+namespace {
+
+// To a console as UTF-16, so the umlauts come out whatever its code page;
+// to a pipe or a file as the Windows-1252 bytes they are.
+void WriteText(HANDLE handle, const std::string& text) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
   DWORD mode = 0;
   DWORD written = 0;
@@ -92,6 +95,27 @@ void Win32Platform::WriteError(const std::string& text) {
     return;
   }
   WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+}  // namespace
+
+void Win32Platform::WriteOutput(const std::string& text) {
+  static HANDLE handle = [] {
+    HANDLE given = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (given != nullptr && given != INVALID_HANDLE_VALUE) return given;
+    // Typed into cmd.exe, a program without a console of its own has no
+    // standard output: it writes to the console of the shell that started
+    // it, as such programs do. cmd.exe does not wait for it, so the lines
+    // may come after the next prompt.
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return INVALID_HANDLE_VALUE;
+    return CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  }();
+  WriteText(handle, text);
+}
+
+void Win32Platform::WriteError(const std::string& text) {
+  WriteText(GetStdHandle(STD_ERROR_HANDLE), text);
 }
 
 Platform& HostPlatform() {

@@ -18,7 +18,7 @@ class Win32Platform : public Platform {
   std::optional<std::vector<std::string>> Arguments() override { return std::nullopt; }
   void HideArgument(std::size_t) override {}
   std::optional<std::string> ReadSecretLine(unsigned) override { return std::nullopt; }
-  void WriteOutput(const std::string&) override {}
+  void WriteOutput(const std::string& text) override;
   // A GUI-subsystem program has a standard error handle only when whoever
   // started it gave it one (a redirect, a service wrapper); the text goes
   // there then: to a console as Unicode, to a file or pipe as the bytes.

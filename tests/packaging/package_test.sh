@@ -88,6 +88,7 @@ usr/share/doc/tessivo/docs/hostile-devices.md
 usr/share/doc/tessivo/docs/linux-ports.md
 usr/share/doc/tessivo/docs/modemmanager.md
 usr/share/doc/tessivo/docs/packages.md
+usr/share/doc/tessivo/docs/sim-forms.md
 usr/share/doc/tessivo/docs/tests.md
 usr/share/doc/tessivo/docs/unlock-at-boot.md
 usr/share/doc/tessivo/docs/virtual-modem.md

@@ -47,8 +47,12 @@ class FakeModemService : public ModemService {
   struct Modem {
     ServiceSimState state = ServiceSimState::PinRequired;
     ServiceReply reply = ServiceReply::Accepted;
-    std::vector<std::string> calls;  // "pin 1234", "switch 1234 off"
+    std::vector<std::string> calls;  // "pin 1234", "switch 1234 off", "puk 1234 ...", "change .."
     std::optional<unsigned> tries = 3;  // PIN tries left
+    std::optional<unsigned> pukTries = 10;
+    std::string maker = "", model = "";
+    // The state after a password the reply accepts; none: unchanged.
+    std::optional<ServiceSimState> stateAfterAccepted = std::nullopt;
     int looks = 0;                      // SimStateNow calls
   };
   std::map<std::string, Modem> modems;  // by the port name the user typed
@@ -87,8 +91,29 @@ class FakeModemService : public ModemService {
       modem_.calls.push_back("switch " + pin + (on ? " on" : " off"));
       return modem_.reply;
     }
+    std::optional<std::pair<std::optional<unsigned>, std::optional<unsigned>>> Tries()
+        override {
+      return std::make_pair(modem_.tries, modem_.pukTries);
+    }
+    ServiceReply SendPuk(const std::string& puk, const std::string& newPin) override {
+      modem_.calls.push_back("puk " + puk + " " + newPin);
+      return Answered();
+    }
+    ServiceReply ChangePin(const std::string& oldPin, const std::string& newPin) override {
+      modem_.calls.push_back("change " + oldPin + " " + newPin);
+      return Answered();
+    }
+    std::pair<std::string, std::string> MakerAndModel() override {
+      return {modem_.maker, modem_.model};
+    }
 
    private:
+    ServiceReply Answered() {
+      if (modem_.reply == ServiceReply::Accepted && modem_.stateAfterAccepted) {
+        modem_.state = *modem_.stateAfterAccepted;
+      }
+      return modem_.reply;
+    }
     Modem& modem_;
   };
 };
