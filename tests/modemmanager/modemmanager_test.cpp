@@ -542,6 +542,7 @@ TEST(ModemManagerStalled, WaitEndsInTimeAndNothingReachesTheSim) {
   EXPECT_EQ(run.exitCode, 7) << run.err;
   EXPECT_NE(run.err.find("Modem antwortet nicht"), std::string::npos) << run.err;
   EXPECT_LT(run.elapsedMs, 5000 + 3000) << "--wait 5 with ModemManager frozen";
+  std::cout << "--wait 5 with ModemManager frozen took " << run.elapsedMs << " ms\n";
   // Nothing queued behind ModemManager's back reaches the SIM once it goes on.
   MmModem modem;
   EXPECT_TRUE(Eventually([&] {
@@ -569,6 +570,40 @@ TEST(PolkitStalled, APinHeldPastTheCallsBoundIsStatusTen) {
     modem = ModemManagerSays(27);
     return modem.Value("modem.generic.unlock-required") == "--";
   }, 60)) << modem.keys;
+}
+
+// --- The SIM's forms through ModemManager: the lines and statuses of the
+// serial way, and ModemManager knows the SIM's new state afterwards.
+
+TEST(SimFormsThroughModemManager, StatusPukAndChangePin) {
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* text;  // in standard output (--status) or error
+    int tty;
+    const char* lockAfter;
+  } rows[] = {
+      {{"--status", Com(28)}, 0, "Port: COM28 (ModemManager)\nModem: ", 28, "sim-puk"},
+      {{"--status", Com(30)}, 0, "SIM: Modem ist freigegeben\n", 30, "--"},
+      {{"--puk", Com(29), "87654321", "4321"}, 1, "tessivo: PUK abgelehnt, noch ", 29, "sim-puk"},
+      {{"--puk", Com(28), "12345678", "4321"}, 0, "tessivo: PUK angenommen, neue PIN gesetzt", 28,
+       "--"},
+      {{"--change-pin", Com(30), "1234", "5678"}, 0, "tessivo: PIN ge\xC3\xA4ndert (Status 0)", 30,
+       "--"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.args.front() + " " + row.args[1]);
+    std::vector<std::string> argv = {TESSIVO_BIN};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    const ProcessResult run = RunProgram(argv, {}, 90000);
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.out << run.err;
+    EXPECT_NE((run.out + run.err).find(row.text), std::string::npos) << run.out << run.err;
+    MmModem modem;
+    EXPECT_TRUE(Eventually([&] {
+      modem = ModemManagerSays(row.tty);
+      return modem.Value("modem.generic.unlock-required") == row.lockAfter;
+    })) << modem.keys;
+  }
 }
 
 // --- The same SIM states through both ways show the same.

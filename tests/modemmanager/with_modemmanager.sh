@@ -44,6 +44,9 @@ MODEMS=(
   "25 --state pin"
   "26 --state pin"
   "27 --state pin"
+  "28 --state puk"
+  "29 --state puk"
+  "30 --state ready"
 )
 
 cannot_run() {

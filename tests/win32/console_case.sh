@@ -21,7 +21,7 @@ line=$(grep -m1 "^$name|" "$cases") || {
   echo "no case '$name' in $cases" >&2
   exit 2
 }
-IFS='|' read -r _ port args modem_options want_status want_wire within_ms want_err <<<"$line"
+IFS='|' read -r _ port args modem_options want_status want_wire within_ms want_err want_out <<<"$line"
 
 work=$(mktemp -d "$state/$name.XXXXXX")
 sim_pid=
@@ -66,7 +66,11 @@ fi
 without_pin=${wire//AT+CPIN=/}
 pin_commands=$(((${#wire} - ${#without_pin}) / 8))
 ((pin_commands <= 1)) || fail "the PIN went out $pin_commands times"
-[[ ! -s $work/stdout ]] || fail "stdout not empty: $(head -c 300 "$work/stdout")"
+if [[ -z $want_out ]]; then
+  [[ ! -s $work/stdout ]] || fail "stdout not empty: $(head -c 300 "$work/stdout")"
+else
+  grep -qF -- "$want_out" "$work/stdout" || fail "stdout lacks '$want_out': $(head -c 300 "$work/stdout")"
+fi
 if [[ -z $want_err ]]; then
   [[ ! -s $work/stderr ]] || fail "stderr not empty: $(head -c 300 "$work/stderr")"
 else
