@@ -87,9 +87,22 @@ void SimUnlockApp::RunSimForm(StartRequest& request) {
   // The secrets given as "-" come from standard input, one a line, in the
   // order of the arguments; one that is missing stays empty and fails its
   // form test.
-  const auto fromInput = [this](bool wanted, std::string& secret) {
+  const bool anyFromInput = request.pinFromInput || request.pukFromInput || request.newPinFromInput;
+  if (request.kind != StartKind::Status && anyFromInput) {
+    const std::string refusal = platform().SecretInputRefusal();
+    if (!refusal.empty()) {
+      platform().WriteError(refusal + " (Status " +
+                            std::to_string(ExitStatusFor(ConsoleOutcome::UnsafePin)) + ")\n");
+      SignalFailure(platform());
+      SetExitCode(ExitStatusFor(ConsoleOutcome::UnsafePin));
+      return;
+    }
+  }
+  // Under --wait a writer that never ends its line cannot hold the run.
+  const unsigned bound = request.waitSeconds ? *request.waitSeconds * 1000 : 0;
+  const auto fromInput = [this, bound](bool wanted, std::string& secret) {
     if (!wanted) return;
-    std::optional<std::string> line = platform().ReadSecretLine();
+    std::optional<std::string> line = platform().ReadSecretLine(bound);
     if (line) {
       secret = PinFromInputLine(*line);
       WipeSecret(*line);

@@ -269,6 +269,8 @@ TEST(Console, PinFileModes) {
       {0644, "1234\n", {}, 6, "(Modus 0644), nicht gelesen; erst: chmod 600 ", ""},
       {0640, "1234\n", {"--wait", "5"}, 6, "(Modus 0640), nicht gelesen; erst: chmod 600 ", ""},
       {0600, "\xEF\xBB\xBF" "1234\r\n", {}, 0, "", "AT+CPIN=1234\r"},
+      // A PUK and a new PIN from a file are secrets as well.
+      {0644, "12345678\n4321\n", {"--puk"}, 6, "(Modus 0644), nicht gelesen", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
@@ -280,6 +282,7 @@ TEST(Console, PinFileModes) {
     std::vector<std::string> argv = {TESSIVO_BIN};
     argv.insert(argv.end(), c.options.begin(), c.options.end());
     argv.insert(argv.end(), {"COM1", "-"});
+    if (c.options == std::vector<std::string>{"--puk"}) argv.push_back("-");
     const ProcessResult result = RunProgram(argv, run.env(), io);
     EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
     EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
