@@ -86,6 +86,7 @@ usr/share/doc/tessivo/copyright
 usr/share/doc/tessivo/docs/architecture.md
 usr/share/doc/tessivo/docs/hostile-devices.md
 usr/share/doc/tessivo/docs/linux-ports.md
+usr/share/doc/tessivo/docs/linux-terminal.md
 usr/share/doc/tessivo/docs/modemmanager.md
 usr/share/doc/tessivo/docs/packages.md
 usr/share/doc/tessivo/docs/sim-forms.md
