@@ -19,17 +19,6 @@ constexpr auto npos = std::string::npos;
 // busy, as when another program holds it, and nothing is sent.
 constexpr unsigned kConsoleLockWaitMs = 0;
 
-ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result) {
-  switch (result) {
-    case PortOpenResult::NotFound:
-      return ConsoleOutcome::PortNotFound;
-    case PortOpenResult::Busy:
-      return ConsoleOutcome::PortBusy;
-    default:
-      return ConsoleOutcome::PortFaulty;
-  }
-}
-
 // Through the service that manages the modem: the PIN goes only to a SIM
 // that waits for it, as the serial way's modem refuses it in every other
 // state; a refusal of the caller is a refused port.
@@ -42,13 +31,30 @@ ConsoleOutcome SubmitThroughService(ManagedModem& modem, const std::string& pin)
   std::string upper = ToUpper1252(pin);
   const ServiceReply reply = modem.SendPin(upper);
   WipeSecret(upper);
+  return OutcomeOfServiceReply(reply);
+}
+
+}  // namespace
+
+ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result) {
+  switch (result) {
+    case PortOpenResult::NotFound:
+      return ConsoleOutcome::PortNotFound;
+    case PortOpenResult::Busy:
+      return ConsoleOutcome::PortBusy;
+    default:
+      return ConsoleOutcome::PortFaulty;
+  }
+}
+
+ConsoleOutcome OutcomeOfServiceReply(ServiceReply reply) {
   switch (reply) {
     case ServiceReply::Accepted:
       return ConsoleOutcome::Accepted;
     case ServiceReply::Refused:
       return ConsoleOutcome::PortBusy;
     case ServiceReply::NoAnswer:
-      // ModemManager had the PIN and may still send it.
+      // The service had the password and may still send it.
       return ConsoleOutcome::SentNoAnswer;
     case ServiceReply::Unreached:
       return ConsoleOutcome::NoAnswer;
@@ -59,8 +65,6 @@ ConsoleOutcome SubmitThroughService(ManagedModem& modem, const std::string& pin)
   }
   return ConsoleOutcome::NotAccepted;
 }
-
-}  // namespace
 
 ConsoleOutcome SubmitPin(Platform& platform, const std::string& port, const std::string& pin,
                          unsigned serviceBoundMs, bool modemListened) {

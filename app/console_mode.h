@@ -28,6 +28,15 @@ enum class ConsoleOutcome {
 // the failures (2 is the start that could show no dialog).
 int ExitStatusFor(ConsoleOutcome outcome);
 
+// A port that did not open, as the console forms report it.
+ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result);
+
+// What the managing service answered to a password, as the console forms
+// report it: a refusal of the caller is a refused port; a password it took
+// and did not answer may still reach the SIM (SentNoAnswer); one it never
+// took sent nothing (NoAnswer).
+ConsoleOutcome OutcomeOfServiceReply(ServiceReply reply);
+
 // Whether a PIN may be sent in console form: four ASCII letters or digits.
 bool IsConsolePin(const std::string& pin);
 

@@ -24,34 +24,6 @@ constexpr unsigned kPasswordAnswerMs = 10000;
 constexpr std::int64_t kReadyAfterPukMs = 10000;
 constexpr unsigned kReadyLookIntervalMs = 1000;
 
-ConsoleOutcome OutcomeOfFailedOpen(PortOpenResult result) {
-  switch (result) {
-    case PortOpenResult::NotFound:
-      return ConsoleOutcome::PortNotFound;
-    case PortOpenResult::Busy:
-      return ConsoleOutcome::PortBusy;
-    default:
-      return ConsoleOutcome::PortFaulty;
-  }
-}
-
-// Through the service, as the console form maps its answers: a refusal of
-// the caller is a refused port, a password the service got and did not
-// answer may still reach the SIM.
-ConsoleOutcome OutcomeOfServiceReply(ServiceReply reply) {
-  switch (reply) {
-    case ServiceReply::Accepted:
-      return ConsoleOutcome::Accepted;
-    case ServiceReply::Refused:
-      return ConsoleOutcome::PortBusy;
-    case ServiceReply::NoAnswer:
-      return ConsoleOutcome::SentNoAnswer;
-    case ServiceReply::Unreached:
-      return ConsoleOutcome::NoAnswer;
-    default:
-      return ConsoleOutcome::NotAccepted;
-  }
-}
 
 // The text after "+cgmi:" (some modems prefix their answer) or the line as it is.
 std::string IdentityLine(const AtReply& reply) {

@@ -54,17 +54,22 @@ bool SimUnlockApp::InitInstance() {
   return false;
 }
 
+// A secret file others may read gave the secret away already: 6, with the
+// remedy named, and nothing read.
+bool SimUnlockApp::RefusedSecretInput() {
+  const std::string refusal = platform().SecretInputRefusal();
+  if (refusal.empty()) return false;
+  const int status = ExitStatusFor(ConsoleOutcome::UnsafePin);
+  platform().WriteError(refusal + " (Status " + std::to_string(status) + ")\n");
+  SignalFailure(platform());
+  SetExitCode(status);
+  return true;
+}
+
 void SimUnlockApp::RunConsole(const StartRequest& request) {
   std::string pin = request.pin;
   if (request.pinFromInput) {
-    const std::string refusal = platform().SecretInputRefusal();
-    if (!refusal.empty()) {
-      platform().WriteError(refusal + " (Status " +
-                            std::to_string(ExitStatusFor(ConsoleOutcome::UnsafePin)) + ")\n");
-      SignalFailure(platform());
-      SetExitCode(ExitStatusFor(ConsoleOutcome::UnsafePin));
-      return;
-    }
+    if (RefusedSecretInput()) return;
     // Under --wait a writer that never ends the line cannot hold the run
     // past its deadline.
     const unsigned bound = request.waitSeconds ? *request.waitSeconds * 1000 : 0;
@@ -88,16 +93,7 @@ void SimUnlockApp::RunSimForm(StartRequest& request) {
   // order of the arguments; one that is missing stays empty and fails its
   // form test.
   const bool anyFromInput = request.pinFromInput || request.pukFromInput || request.newPinFromInput;
-  if (request.kind != StartKind::Status && anyFromInput) {
-    const std::string refusal = platform().SecretInputRefusal();
-    if (!refusal.empty()) {
-      platform().WriteError(refusal + " (Status " +
-                            std::to_string(ExitStatusFor(ConsoleOutcome::UnsafePin)) + ")\n");
-      SignalFailure(platform());
-      SetExitCode(ExitStatusFor(ConsoleOutcome::UnsafePin));
-      return;
-    }
-  }
+  if (request.kind != StartKind::Status && anyFromInput && RefusedSecretInput()) return;
   // Under --wait a writer that never ends its line cannot hold the run.
   const unsigned bound = request.waitSeconds ? *request.waitSeconds * 1000 : 0;
   const auto fromInput = [this, bound](bool wanted, std::string& secret) {

@@ -33,6 +33,8 @@ class SimUnlockApp : public CWinApp {
   void RunConsole(const StartRequest& request);
   // --status, --puk, --change-pin; wipes the request's secrets.
   void RunSimForm(StartRequest& request);
+  // Standard input refused for a secret: the line, the signal and 6 given.
+  bool RefusedSecretInput();
   void RunDialogOrExplain();
 };
 
