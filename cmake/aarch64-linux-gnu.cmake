@@ -3,7 +3,7 @@
 # packages of the multiarch tree (dpkg --add-architecture arm64; apt-get
 # install libasound2-dev:arm64 ...):
 #   cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-#         -DTESSIVO_DIALOG=OFF -DBUILD_TESTING=OFF
+#         -DTESSIVO_DIALOG=OFF -DBUILD_TESTING=OFF -DTESSIVO_WERROR=ON
 # The dialog (Qt) and the tests stay on the build machine.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)

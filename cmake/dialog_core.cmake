@@ -10,3 +10,11 @@ add_library(tessivo_dialog STATIC
   ${TESSIVO_OPERATION_SOURCES}
 )
 target_link_libraries(tessivo_dialog PUBLIC tessivo_core)
+# The console example in the dialog names the program as each system calls
+# it; each platform's text is in a folder of its own.
+if(WIN32)
+  set(TESSIVO_PLATFORM_RESOURCES ${PROJECT_SOURCE_DIR}/resources/windows)
+else()
+  set(TESSIVO_PLATFORM_RESOURCES ${PROJECT_SOURCE_DIR}/resources/linux)
+endif()
+target_include_directories(tessivo_dialog PRIVATE ${TESSIVO_PLATFORM_RESOURCES})

@@ -7,8 +7,12 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 # system DLLs and runs from any folder without anything beside it.
 add_link_options(-static)
 # A small file: functions and data in sections of their own, so the linker
-# drops what nothing calls.
-add_compile_options($<$<CONFIG:Release,MinSizeRel>:-Os> -ffunction-sections -fdata-sections)
+# drops what nothing calls. (It drops only whole files of the C++ library:
+# the unwind tables of what a file holds keep all of it.) The portable core
+# is made before this file is read, so it is named here too.
+set(TESSIVO_SIZE_OPTIONS $<$<CONFIG:Release,MinSizeRel>:-Os> -ffunction-sections -fdata-sections)
+add_compile_options(${TESSIVO_SIZE_OPTIONS})
+target_compile_options(tessivo_core PRIVATE ${TESSIVO_SIZE_OPTIONS})
 add_link_options(LINKER:--gc-sections)
 
 add_library(tessivo_platform STATIC
@@ -20,7 +24,7 @@ target_link_libraries(tessivo_platform PUBLIC tessivo_core)
 # WIN32: the GUI subsystem (-mwindows), so console mode never flashes a
 # console window. The dialog room adds its sources and resources to this
 # target, `tessivo_exe`, from windows_dialog.cmake.
-add_executable(tessivo_exe WIN32 main/windows_main.cpp)
+add_executable(tessivo_exe WIN32 main/windows_main.cpp main/windows_library_errors.cpp)
 set_target_properties(tessivo_exe PROPERTIES OUTPUT_NAME Tessivo)
 target_link_libraries(tessivo_exe PRIVATE tessivo_platform tessivo_core)
 # The release carries no symbols or debug sections (the static runtime
@@ -33,6 +37,13 @@ target_link_options(tessivo_exe PRIVATE
   LINKER:--defsym=_ZN9__gnu_cxx27__verbose_terminate_handlerEv=abort)
 
 include(${CMAKE_CURRENT_LIST_DIR}/windows_dialog.cmake)
+
+# Tessivo.exe runs on one thread: its function-local statics need no lock
+# (the library's guard and the condition variables it waits on, about 2 KB).
+# The Windows test programs call that code from one thread too.
+foreach(target tessivo_core tessivo_platform tessivo_dialog tessivo_win32_ui tessivo_exe)
+  target_compile_options(${target} PRIVATE -fno-threadsafe-statics)
+endforeach()
 
 # Debian's GoogleTest libraries are built for Linux; the Windows tests build
 # it from the sources Debian ships beside them.

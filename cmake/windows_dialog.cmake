@@ -11,11 +11,13 @@ configure_file(${PROJECT_SOURCE_DIR}/resources/Tessivo.exe.manifest.in
                ${CMAKE_BINARY_DIR}/generated/Tessivo.exe.manifest @ONLY)
 
 # windres finds resource.h, the control list and the icons beside the .rc,
-# and the version header and the manifest in the generated folder.
-set(TESSIVO_RC_INPUTS resource.h main_dialog_controls.def tessivo.ico tessivo-explorer.ico)
+# the console example in Windows' own folder (dialog_core.cmake), and the
+# version header and the manifest in the generated folder.
+set(TESSIVO_RC_INPUTS resource.h windows/console_example.h main_dialog_controls.def tessivo.ico
+    tessivo-explorer.ico)
 list(TRANSFORM TESSIVO_RC_INPUTS PREPEND ${PROJECT_SOURCE_DIR}/resources/)
 set_source_files_properties(resources/Tessivo.rc PROPERTIES
-  INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/resources;${CMAKE_BINARY_DIR}/generated"
+  INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/resources;${TESSIVO_PLATFORM_RESOURCES};${CMAKE_BINARY_DIR}/generated"
   OBJECT_DEPENDS "${TESSIVO_RC_INPUTS};${CMAKE_BINARY_DIR}/generated/Tessivo.exe.manifest")
 
 target_sources(tessivo_exe PRIVATE ui/dialog_path.cpp resources/Tessivo.rc)

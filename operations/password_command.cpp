@@ -1,6 +1,7 @@
 #include "operations/password_command.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "modem/commands.h"
 #include "modem/modem_port.h"
@@ -87,14 +88,22 @@ std::optional<CommandOutcome> RunPasswordCommand(SimUnlockDialog& dialog,
     return std::nullopt;
   }
 
-  const std::string command = what.formatCommand(dialog.pin);
+  std::string command = what.formatCommand(dialog.pin);
   ReplyText reply = modem.Transact(command);
   ShowProgress(dialog, 3);
   dialog.platform().Sleep(what.lateReplyWaitMs);
-  reply += modem.CollectMore();
+  ReplyText late = modem.CollectMore();
   ShowProgress(dialog, 4);
 
-  const CommandOutcome outcome = ClassifyCommandReply(ToLower1252(reply), command);
+  // Joined in a buffer of the final size, so no outgrown copy of the echo is
+  // freed unwiped; lower-cased in place.
+  std::string lower;
+  lower.reserve(reply.size() + late.size());
+  lower.append(reply).append(late);
+  lower = ToLower1252(std::move(lower));
+  const CommandOutcome outcome = ClassifyCommandReply(lower, command);
+  // The command and the modem's echo of it hold the PIN.
+  for (std::string* secret : {&command, &reply, &late, &lower}) WipeSecret(*secret);
   switch (outcome) {
     case CommandOutcome::Accepted:
       ShowOutcome(dialog, what.acceptedText, false);

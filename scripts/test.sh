@@ -72,10 +72,7 @@ echo "== Linux tests (with Tessivo.exe's console form under Wine)"
 ctest_step "Linux tests" "$here/build" "$test_jobs"
 
 echo "== Windows tests under Wine"
-# A Wine dialog test once failed without a word in one of three full runs and
-# passed when run again alone; until its cause is known, a Wine test that
-# fails gets one more run (its first failure stays in the log above).
-ctest_step "Windows tests" "$here/build-win" "$jobs" --repeat until-pass:2
+ctest_step "Windows tests" "$here/build-win" "$jobs"
 
 echo "== Packages: built by scripts/package.sh, checked as a user gets them"
 "$here/scripts/package.sh"

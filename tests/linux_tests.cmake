@@ -67,8 +67,11 @@ endif()
 # The Qt dialog end to end against the virtual modem, under the offscreen platform.
 if(TARGET tessivo_qt)
   find_package(Qt6 REQUIRED COMPONENTS Test)
+  # The real dialog driven like a user; also for the ModemManager tests.
+  add_library(tessivo_qt_dialog_run STATIC support/qt_dialog_run.cpp)
+  target_link_libraries(tessivo_qt_dialog_run PUBLIC tessivo_qt tessivo_platform tessivo_process_support Qt6::Test)
   add_executable(dialog_e2e_tests integration/qt_dialog_e2e_test.cpp support/hostile_modem.cpp)
-  target_link_libraries(dialog_e2e_tests PRIVATE tessivo_qt tessivo_platform tessivo_process_support Qt6::Test util)
+  target_link_libraries(dialog_e2e_tests PRIVATE tessivo_qt_dialog_run util)
   add_dependencies(dialog_e2e_tests tessivo-modemsim)
   gtest_discover_tests(dialog_e2e_tests DISCOVERY_TIMEOUT 30 DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
@@ -88,8 +91,7 @@ set_tests_properties(systemd_unlock_unit PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 
 # daemon for every case, so the whole set is one test here.
 if(TARGET tessivo_qt)
   add_executable(modemmanager_tests modemmanager/modemmanager_test.cpp)
-  target_link_libraries(modemmanager_tests PRIVATE
-    tessivo_qt tessivo_modemmanager tessivo_platform tessivo_process_support Qt6::Test)
+  target_link_libraries(modemmanager_tests PRIVATE tessivo_qt_dialog_run tessivo_modemmanager)
   add_dependencies(modemmanager_tests tessivo tessivo-modemsim)
   add_test(NAME modemmanager_tests
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/modemmanager/with_modemmanager.sh

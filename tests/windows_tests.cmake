@@ -49,3 +49,10 @@ add_executable(win32_tests unit/win32_platform_test.cpp)
 target_link_libraries(win32_tests PRIVATE tessivo_platform GTest::gtest GTest::gtest_main)
 # The loopback goes on COM12, which also proves the device-namespace prefix.
 tessivo_add_gtest(win32_tests LOOPBACK com12)
+
+# Tessivo.exe's replacements of the library's throwing helpers, linked the
+# same way as into the program.
+add_executable(library_errors_tests unit/win32_library_errors_test.cpp
+               ${PROJECT_SOURCE_DIR}/main/windows_library_errors.cpp)
+target_link_libraries(library_errors_tests PRIVATE GTest::gtest GTest::gtest_main)
+tessivo_add_gtest(library_errors_tests)

@@ -1,5 +1,6 @@
 // Template 102 as data, from the same control list that Tessivo.rc compiles
 // into the Windows resource.
+#include "console_example.h"
 #include "framework/dialog_template.h"
 #include "resources/resource.h"
 

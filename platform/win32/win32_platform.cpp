@@ -20,6 +20,10 @@ unsigned long long MillisecondsSince(const LARGE_INTEGER& start) {
          static_cast<unsigned long long>(frequency.QuadPart);
 }
 
+// A console takes UTF-16; the text goes in pieces of this many units, so no
+// buffer on the heap is needed for it.
+constexpr std::size_t kConsoleChunk = 256;
+
 }  // namespace
 
 namespace {
@@ -73,6 +77,21 @@ void Win32Platform::Beep(unsigned hz, unsigned ms) {
   if (elapsed < ms) ::Sleep(static_cast<DWORD>(ms - elapsed));
 }
 
+std::int64_t Win32Platform::MonotonicMs() {
+  // The performance counter, as the tones use it: it never jumps, and it
+  // spares the program the C++ library's clock, which on this toolchain
+  // brings a POSIX threads layer along.
+  LARGE_INTEGER now{};
+  LARGE_INTEGER frequency{};
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  // In two parts, so the multiplication cannot overflow however long the
+  // machine has been up.
+  const long long whole = now.QuadPart / frequency.QuadPart;
+  const long long rest = now.QuadPart % frequency.QuadPart;
+  return whole * 1000 + rest * 1000 / frequency.QuadPart;
+}
+
 std::string Win32Platform::CommandLine() {
   const char* line = GetCommandLineA();
   return line ? line : "";
@@ -89,9 +108,16 @@ void WriteText(HANDLE handle, const std::string& text) {
   if (GetConsoleMode(handle, &mode)) {
     // Every Windows-1252 character lies in the Basic Multilingual Plane, so
     // one UTF-16 unit each.
-    std::wstring wide;
-    for (char32_t c : UnicodeFrom1252(text)) wide += static_cast<wchar_t>(c);
-    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    wchar_t wide[kConsoleChunk];
+    std::size_t used = 0;
+    for (char byte : text) {
+      wide[used++] = static_cast<wchar_t>(UnicodeFrom1252(byte));
+      if (used == kConsoleChunk) {
+        WriteConsoleW(handle, wide, static_cast<DWORD>(used), &written, nullptr);
+        used = 0;
+      }
+    }
+    if (used > 0) WriteConsoleW(handle, wide, static_cast<DWORD>(used), &written, nullptr);
     return;
   }
   WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);

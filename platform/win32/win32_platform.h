@@ -12,6 +12,7 @@ class Win32Platform : public Platform {
   std::unique_ptr<SerialDevice> NewSerialDevice() override;
   void Sleep(unsigned ms) override;
   void Beep(unsigned hz, unsigned ms) override;
+  std::int64_t MonotonicMs() override;
   std::string CommandLine() override;
   // Windows hands over one command line, and a GUI-subsystem program has no
   // terminal: the rest has nothing to do here.

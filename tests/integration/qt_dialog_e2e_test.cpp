@@ -5,24 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDialog>
-#include <QGuiApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScreen>
-#include <QTest>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 
-#include "framework/qt/qt_window_system.h"
 #include "operations/status_texts.h"
-#include "platform/platform.h"
 #include "resources/resource.h"
 #include "tests/integration/fault_matrix.h"
 #include "tests/support/hostile_modem.h"
 #include "tests/support/process.h"
-#include "tests/support/tone_capture.h"
+#include "tests/support/qt_dialog_run.h"
 #include "ui/sim_unlock_dialog.h"
 
 namespace tessivo::testing {
@@ -32,14 +23,9 @@ const QColor kGrey(200, 200, 200);
 const QColor kOrangeRed(200, 90, 50);
 
 // One run of the dialog with virtual modems linked into a port folder.
-class DialogRun {
+class DialogRun : public QtDialogRun {
  public:
-  DialogRun() : capture_(dir_.path()) {
-    setenv("TESSIVO_PORT_DIR", dir_.path().c_str(), 1);
-    for (const auto& [key, value] : capture_.Environment()) setenv(key.c_str(), value.c_str(), 1);
-    windows_.messageBoxHook = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
-    windows_.urlOpener = [](const QUrl&) {};
-  }
+  DialogRun() { setenv("TESSIVO_PORT_DIR", dir_.path().c_str(), 1); }
 
   // A virtual modem as COMn (n from the name).
   VirtualModem& Modem(const std::string& port, const std::vector<std::string>& options) {
@@ -56,49 +42,8 @@ class DialogRun {
   }
   std::string PortPath(const std::string& port) const { return dir_ / port; }
 
-  // Runs the dialog; the script sees it once it shows, then it is closed.
-  void Show(const std::function<void(SimUnlockDialog&)>& script) {
-    SimUnlockDialog dialog(HostPlatform(), windows_);
-    windows_.whenShown = [&](QDialog& window) {
-      window.activateWindow();
-      EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-      script(dialog);
-      if (windows_.window() && windows_.window()->isVisible()) {
-        QTest::keyClick(windows_.window(), Qt::Key_Escape);
-      }
-    };
-    EXPECT_EQ(dialog.DoModal(), kIdCancel);
-  }
-
-  // What a control shows, as Windows-1252 bytes (a multi-line button shows
-  // its caption wrapped; the caption itself is what the window system holds).
-  std::string Text(int id) { return windows_.GetControlText(id); }
-  bool Enabled(int id) const { return windows_.control(id)->isEnabled(); }
-  void Click(int id) { QTest::mouseClick(windows_.control(id), Qt::LeftButton); }
-  void TypeInto(int id, const QString& text) {
-    auto* edit = qobject_cast<QLineEdit*>(windows_.control(id));
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-  }
-  void PressEnterIn(int id) { QTest::keyClick(windows_.control(id), Qt::Key_Return); }
-
-  // The status area's background once pending paints are done, as the
-  // screen shows it.
-  QColor StatusColour() const {
-    QTest::qWait(50);
-    QWidget* status = windows_.control(IDC_STATUS);
-    const QImage screen =
-        QGuiApplication::primaryScreen()->grabWindow(windows_.window()->winId()).toImage();
-    return screen.pixelColor(status->geometry().bottomLeft() + QPoint(4, -4));
-  }
-
-  std::vector<CapturedTone> Tones() const { return capture_.Tones(); }
-
  private:
   TempDir dir_;
-  ToneCapture capture_;
-  QtWindowSystem windows_;
   std::vector<std::unique_ptr<VirtualModem>> modems_;
   std::vector<std::unique_ptr<HostileModem>> hostiles_;
 };

@@ -7,10 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDialog>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -21,12 +17,12 @@
 #include <sstream>
 #include <thread>
 
-#include "framework/qt/qt_window_system.h"
 #include "modemmanager/modem_manager_service.h"
 #include "operations/status_texts.h"
 #include "platform/posix/posix_platform.h"
 #include "resources/resource.h"
 #include "tests/support/process.h"
+#include "tests/support/qt_dialog_run.h"
 #include "tests/support/tone_capture.h"
 #include "ui/sim_unlock_dialog.h"
 
@@ -316,47 +312,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, SerialWay, ::testing::ValuesIn(SerialWayCases())
 
 // --- The dialog.
 
-class DialogRun {
+class DialogRun : public QtDialogRun {
  public:
-  DialogRun() : capture_(toneDir_.path()) {
-    for (const auto& [key, value] : capture_.Environment()) setenv(key.c_str(), value.c_str(), 1);
-    windows_.messageBoxHook = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
-    windows_.urlOpener = [](const QUrl&) {};
-  }
-
-  void Show(const std::function<void(SimUnlockDialog&)>& script) {
-    SimUnlockDialog dialog(HostPlatform(), windows_);
-    windows_.whenShown = [&](QDialog& window) {
-      window.activateWindow();
-      EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-      script(dialog);
-      if (windows_.window() && windows_.window()->isVisible()) {
-        QTest::keyClick(windows_.window(), Qt::Key_Escape);
-      }
-    };
-    EXPECT_EQ(dialog.DoModal(), kIdCancel);
-  }
-
-  std::string Text(int id) { return windows_.GetControlText(id); }
-  bool Enabled(int id) const { return windows_.control(id)->isEnabled(); }
-  void Click(int id) { QTest::mouseClick(windows_.control(id), Qt::LeftButton); }
-  void TypeInto(int id, const std::string& text) {
-    auto* edit = qobject_cast<QLineEdit*>(windows_.control(id));
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, QString::fromStdString(text));
-  }
   // "Modem testen" on another port.
   void Probe(const std::string& port) {
     TypeInto(IDC_PORT, port);
     Click(IDC_TEST_MODEM);
   }
-  std::vector<CapturedTone> Tones() const { return capture_.Tones(); }
-
- private:
-  TempDir toneDir_;
-  ToneCapture capture_;
-  QtWindowSystem windows_;
 };
 
 // What the dialog shows after a probe.

@@ -350,6 +350,14 @@ system_dlls_only() {
   return $status
 }
 check "Tessivo.exe imports only Windows system DLLs" system_dlls_only
+# One small file to copy anywhere: a library piece that slips in unnoticed
+# (a wide string, a stream, the library's exceptions) costs tens of KB.
+under_200_kb() {
+  local size
+  size=$(stat -c %s "$exe")
+  ((size < 204800)) || { echo "$size bytes, limit 204800"; return 1; }
+}
+check "Tessivo.exe under 200 KB" under_200_kb
 echo "      Tessivo.exe: $(stat -c %s "$exe") bytes"
 readme_windows_text() {
   # Windows-1252 ("ü" is one byte, 0xFC) and CR LF on every line.

@@ -81,7 +81,7 @@ TEST(QtDialog, ShowsTheTemplateControlsWithTheirTexts) {
     }
     EXPECT_EQ(statics,
               (QStringList{TESSIVO_WEB_LINK_TEXT, "Kommunikationsport:", "PIN:",
-                           "Konsolenstart (Bsp.):  Tessivo  COM1  1234", TESSIVO_NOTICE_TEXT,
+                           "Konsolenstart (Bsp.):  tessivo  COM1  1234", TESSIVO_NOTICE_TEXT,
                            "\nModem gefunden. \nPIN wird erwartet."}));
     EXPECT_FALSE(w.window()->windowIcon().isNull());
     EXPECT_TRUE(Button(w, IDC_SEND_PIN)->isDefault());

@@ -15,8 +15,10 @@ TESSIVO_WINE_PORTS=(1 12)
 WINE=${WINE:-wine}
 WINESERVER=${WINESERVER:-wineserver}
 
-# Wine quiet, and no offer to install Mono or Gecko.
-export WINEDEBUG=-all
+# Wine quiet, and no offer to install Mono or Gecko. TESSIVO_WINEDEBUG
+# brings Wine's messages back when a test needs looking into
+# (TESSIVO_WINEDEBUG=err+all,warn+process ctest ...).
+export WINEDEBUG=${TESSIVO_WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 wine_env_load() {

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace tessivo::win32test {
@@ -68,7 +69,8 @@ RemoteDialog::RemoteDialog(const std::string& program, const std::string& argume
   startup.cb = sizeof startup;
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process_)) {
-    throw std::runtime_error("cannot start " + program);
+    throw std::runtime_error("cannot start " + program + ": error " +
+                             std::to_string(GetLastError()));
   }
   const DWORD start = GetTickCount();
   Search search{process_.dwProcessId, nullptr};
@@ -82,7 +84,12 @@ RemoteDialog::RemoteDialog(const std::string& program, const std::string& argume
 }
 
 RemoteDialog::~RemoteDialog() {
-  if (Running()) TerminateProcess(process_.hProcess, 99);
+  // Ended, not only told to end: the next test's program must not meet
+  // this one on the port or the screen.
+  if (Running()) {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 10000);
+  }
   CloseHandle(process_.hThread);
   CloseHandle(process_.hProcess);
 }
@@ -175,20 +182,31 @@ std::vector<Colour> RemoteDialog::Capture(int id, int* width) {
   return pixels;
 }
 
-Colour RemoteDialog::BackgroundOf(int id) {
-  int width = 0;
-  const std::vector<Colour> pixels = Capture(id, &width);
-  if (pixels.empty()) return {-1, -1, -1};
-  const int height = static_cast<int>(pixels.size()) / width;
-  return pixels[static_cast<std::size_t>(height - 4) * width + 4];
+Colour RemoteDialog::WaitForBackground(int id, const Colour& expected) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    int width = 0;
+    const std::vector<Colour> pixels = Capture(id, &width);
+    Colour seen{-1, -1, -1};
+    if (!pixels.empty()) {
+      const int height = static_cast<int>(pixels.size()) / width;
+      seen = pixels[static_cast<std::size_t>(height - 4) * width + 4];
+    }
+    if (seen == expected || GetTickCount() - start > kScreenLagMs) return seen;
+    Sleep(50);
+  }
 }
 
 bool RemoteDialog::ShowsColour(int id, const Colour& colour) {
-  int width = 0;
-  for (const Colour& c : Capture(id, &width)) {
-    if (c == colour) return true;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    int width = 0;
+    for (const Colour& c : Capture(id, &width)) {
+      if (c == colour) return true;
+    }
+    if (GetTickCount() - start > kScreenLagMs) return false;
+    Sleep(50);
   }
-  return false;
 }
 
 std::vector<std::pair<int, int>> RemoteDialog::InkRows(int id) {

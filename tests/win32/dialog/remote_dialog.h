@@ -41,7 +41,7 @@ class RemoteDialog {
   // Throws std::runtime_error when it does not come within timeoutMs.
   RemoteDialog(const std::string& program, const std::string& arguments = "",
                DWORD timeoutMs = 60000);
-  ~RemoteDialog();  // kills the program if it still runs
+  ~RemoteDialog();  // kills the program if it still runs, and waits for its end
   RemoteDialog(const RemoteDialog&) = delete;
   RemoteDialog& operator=(const RemoteDialog&) = delete;
 
@@ -66,15 +66,24 @@ class RemoteDialog {
   // Waits until the control's text equals `text`; false after timeoutMs.
   bool WaitForText(int id, const std::string& text, DWORD timeoutMs = 10000);
 
+  // The screen lags behind the dialog: under Wine the program paints into
+  // a buffer that goes to the X server only when its thread next waits for
+  // messages, and the server serves the program's connection and ours in
+  // its own order. Right after a message the screen may still show what
+  // was there before it, for longer on a busy machine. So every look that
+  // has an expectation waits up to kScreenLagMs for it.
+  static constexpr DWORD kScreenLagMs = 5000;
+
   // The colour on the screen inside control `id`, near its lower left
-  // corner (clear of centred text and of the sunken edge), once the dialog
-  // has painted.
-  Colour BackgroundOf(int id);
-  // Whether any pixel of control `id` on the screen has `colour`.
+  // corner (clear of centred text and of the sunken edge): once it is
+  // `expected`, else the last one seen.
+  Colour WaitForBackground(int id, const Colour& expected);
+  // Whether any pixel of control `id` on the screen has `colour` (waits
+  // for it).
   bool ShowsColour(int id, const Colour& colour);
   // The rows of control `id` on the screen (inside its edge) where dark
   // text shows, as runs: the first and one past the last row of each line
-  // of ink, from the top.
+  // of ink, from the top. One look, no waiting.
   std::vector<std::pair<int, int>> InkRows(int id);
 
   // The full path of the program's loaded module `name` ("comctl32.dll"),

@@ -29,7 +29,7 @@ void ExpectSwitch(const RemoteDialog& dialog, bool enabled, const char* caption)
 
 void ExpectStatus(RemoteDialog& dialog, const char* text, const Colour& colour) {
   EXPECT_EQ(dialog.Text(IDC_STATUS), text);
-  const Colour shown = dialog.BackgroundOf(IDC_STATUS);
+  const Colour shown = dialog.WaitForBackground(IDC_STATUS, colour);
   EXPECT_EQ(shown, colour) << Describe(shown);
 }
 
