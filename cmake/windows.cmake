@@ -14,12 +14,6 @@ set(TESSIVO_SIZE_OPTIONS $<$<CONFIG:Release,MinSizeRel>:-Os> -ffunction-sections
 add_compile_options(${TESSIVO_SIZE_OPTIONS})
 target_compile_options(tessivo_core PRIVATE ${TESSIVO_SIZE_OPTIONS})
 add_link_options(LINKER:--gc-sections)
-# Optimised across files, the forms' many small steps fold into their callers.
-set(CMAKE_POLICY_DEFAULT_CMP0069 NEW)
-set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_RELEASE ON)
-set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_MINSIZEREL ON)
-set_target_properties(tessivo_core PROPERTIES INTERPROCEDURAL_OPTIMIZATION_RELEASE ON
-                                              INTERPROCEDURAL_OPTIMIZATION_MINSIZEREL ON)
 
 add_library(tessivo_platform STATIC
   platform/win32/win32_platform.cpp
@@ -60,3 +54,13 @@ if(BUILD_TESTING AND NOT TARGET GTest::gtest)
   # It defines GTest::gtest and GTest::gtest_main itself.
   add_subdirectory(${TESSIVO_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
+
+# The program's own code optimised across files, so the forms' many small
+# steps fold into their callers (about 18 KB less). Only the program's
+# targets: MinGW-w64's LTO fails on GoogleTest's sources.
+foreach(target IN ITEMS tessivo_core tessivo_platform tessivo_dialog tessivo_win32_ui tessivo_exe)
+  if(TARGET ${target})
+    set_target_properties(${target} PROPERTIES INTERPROCEDURAL_OPTIMIZATION_RELEASE ON
+                                                INTERPROCEDURAL_OPTIMIZATION_MINSIZEREL ON)
+  endif()
+endforeach()
