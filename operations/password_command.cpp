@@ -75,6 +75,14 @@ std::optional<CommandOutcome> RunPasswordCommand(SimUnlockDialog& dialog,
     return std::nullopt;
   }
   ShowProgress(dialog, 2);
+  // The whole operation, probe and command, is this run's alone: another
+  // run on the port (the unlock unit, a console form) makes it busy.
+  Platform& platform = dialog.platform();
+  const auto lock = platform.LockPort(platform.PortLockKey(dialog.portName), 0);
+  if (!lock) {
+    ShowOutcome(dialog, texts::kPortBusy, true);
+    return std::nullopt;
+  }
 
   const ProbeResult state = dialog.ProbeModem(false);
   const auto& allowed = what.allowedStates;

@@ -125,6 +125,17 @@ void SimUnlockDialog::TestModem() {
   statusIsError = false;
   ShowFields();
   NormalizePortName();  // shows the emptied status and the corrected name at once
+  // Another run on the port (the unlock unit, a console form) has it for
+  // now: busy, as when another program holds it.
+  const auto lock = platform().LockPort(platform().PortLockKey(portName), 0);
+  if (!lock) {
+    const ProbeReport shown = ReportFor(ProbeResult::PortBusy);
+    statusText = shown.text;
+    statusIsError = shown.isError;
+    ShowFields();
+    SetSwitchButton(*this, ProbeResult::PortBusy);
+    return;
+  }
   ProbeModem(true);
 }
 

@@ -168,6 +168,10 @@ class FakePlatform : public Platform {
   void WriteOutput(const std::string& text) override { out += text; }
   void WriteError(const std::string& text) override { err += text; }
   ModemService* ManagingService() override { return service; }
+  bool portLocked = false;  // another run holds every port
+  std::unique_ptr<PortLock> LockPort(const std::string&, unsigned) override {
+    return portLocked ? nullptr : std::make_unique<PortLock>();
+  }
 };
 
 }  // namespace tessivo::testing

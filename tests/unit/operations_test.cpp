@@ -442,6 +442,24 @@ TEST_F(Operations, PasswordCommandsWaitBeforeCollectingTheRest) {
   }
 }
 
+// Another run holds the port (the unlock unit, a console form): every button
+// tells a busy port and sends nothing.
+TEST_F(Operations, AnotherRunOnThePortMakesItBusy) {
+  const std::pair<const char*, int> buttons[] = {
+      {"Modem testen", IDC_TEST_MODEM}, {"PIN senden", IDC_SEND_PIN}, {"switch", IDC_SWITCH}};
+  for (const auto& [what, button] : buttons) {
+    SCOPED_TRACE(what);
+    Start();
+    Type(IDC_PIN, "1234");
+    platform.portLocked = true;
+    host.Click(button);
+    EXPECT_EQ(Status(), texts::kPortBusy);
+    EXPECT_EQ(platform.Port("COM1").written, "");
+    EXPECT_TRUE(platform.tones.empty());
+    platform.portLocked = false;
+  }
+}
+
 // The silent probe finds the SIM waiting, but then the port does not open
 // for the command itself (another program took it in between): the reporting
 // probe tells why, no command goes out, no tone sounds.
