@@ -270,6 +270,31 @@ ModemIdentity PlatformSimLink::ReadIdentity() {
 
 // --- The forms -------------------------------------------------------------
 
+namespace {
+
+// The last step of a guarded form, in a look that found the SIM as the form
+// needs it: with one try of the password left (or none) nothing goes out
+// unless --last-try; otherwise the password goes out once. True when the
+// form is decided; false when nothing went out and the wait goes on.
+template <typename Send>
+bool SendOnceUnlessLastTry(std::optional<unsigned> triesLeft, const FormSettings& settings,
+                           SimLook look, FormResult& result, ConsoleOutcome& last,
+                           const Send& send) {
+  if (triesLeft && *triesLeft <= 1 && !settings.lastTry) {
+    result = {ConsoleOutcome::LastTryKept, FormEnd::LastTryKept, look};
+    return true;
+  }
+  const ConsoleOutcome sent = send();
+  if (NothingSent(sent)) {
+    last = sent;
+    return false;
+  }
+  result = {sent, FormEnd::Sent, look};
+  return true;
+}
+
+}  // namespace
+
 StatusFacts ReadStatus(Platform& platform, SimLink& sim, std::int64_t deadline,
                        PortLocks* locks) {
   StatusFacts facts;
@@ -352,17 +377,8 @@ FormResult UnblockWithPuk(Platform& platform, SimLink& sim, const std::string& p
           result = {ConsoleOutcome::NotAccepted, FormEnd::WrongState, SimLook::Blocked};
           return true;
         }
-        if (tries.puk && *tries.puk <= 1 && !settings.lastTry) {
-          result = {ConsoleOutcome::LastTryKept, FormEnd::LastTryKept, look};
-          return true;
-        }
-        const ConsoleOutcome sent = sim.SendPuk(puk, newPin);
-        if (NothingSent(sent)) {
-          last = sent;
-          return false;
-        }
-        result = {sent, FormEnd::Sent, look};
-        return true;
+        return SendOnceUnlessLastTry(tries.puk, settings, look, result, last,
+                                     [&] { return sim.SendPuk(puk, newPin); });
       });
   if (passed) return {*passed, FormEnd::DeadlinePassed, result.look};
   if (result.end != FormEnd::Sent) return result;
@@ -412,17 +428,8 @@ FormResult ChangeThePin(Platform& platform, SimLink& sim, const std::string& old
           last = ConsoleOutcome::NoAnswer;
           return false;
         }
-        if (tries.pin && *tries.pin <= 1 && !settings.lastTry) {
-          result = {ConsoleOutcome::LastTryKept, FormEnd::LastTryKept, look};
-          return true;
-        }
-        const ConsoleOutcome sent = sim.ChangePin(oldPin, newPin);
-        if (NothingSent(sent)) {
-          last = sent;
-          return false;
-        }
-        result = {sent, FormEnd::Sent, look};
-        return true;
+        return SendOnceUnlessLastTry(tries.pin, settings, look, result, last,
+                                     [&] { return sim.ChangePin(oldPin, newPin); });
       });
   if (passed) return {*passed, FormEnd::DeadlinePassed, result.look};
   if (result.end == FormEnd::Sent && result.outcome == ConsoleOutcome::NotAccepted) {
