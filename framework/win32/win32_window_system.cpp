@@ -242,17 +242,40 @@ void Win32WindowSystem::ShellOpen(const std::string& address) {
   ShellExecuteA(window_, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-int Win32WindowSystem::WindowDpi() {
-  static const auto dpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
-  if (dpiForWindow) {
-    const UINT dpi = dpiForWindow(window_);
-    if (dpi != 0) return static_cast<int>(dpi);
+namespace {
+// Whether the dialog manager, making a font of whole points for `dpi`, can
+// have made one `height` pixels tall.
+bool FontHeightFitsDpi(int height, int dpi) {
+  for (int points = 1; points <= 72; ++points) {
+    if (MulDiv(points, dpi, 72) == height) return true;
   }
+  return false;
+}
+}  // namespace
+
+int Win32WindowSystem::WindowDpi() {
   // Before Windows 10 every screen has the system's one scale.
   HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  const int systemDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
   if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : kUnscaledDpi;
+  static const auto dpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+  const int windowDpi = dpiForWindow ? static_cast<int>(dpiForWindow(window_)) : 0;
+  if (windowDpi == 0) return systemDpi > 0 ? systemDpi : kUnscaledDpi;
+  // Our fonts must grow with the dialog's own, which the dialog manager
+  // made from the template. Windows makes it for the window's scale; Wine 10
+  // makes it for the system's while it tells the window's from the X
+  // screen's size (96 at 150 %). The font's height says which of the two
+  // it was; when both fit, the window's.
+  if (systemDpi > 0 && systemDpi != windowDpi) {
+    LOGFONTA font;
+    const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(window_, WM_GETFONT, 0, 0));
+    if (dialogFont && GetObjectA(dialogFont, sizeof font, &font) == sizeof font &&
+        font.lfHeight < 0 && !FontHeightFitsDpi(-font.lfHeight, windowDpi) &&
+        FontHeightFitsDpi(-font.lfHeight, systemDpi)) {
+      return systemDpi;
+    }
+  }
+  return windowDpi;
 }
 
 bool Win32WindowSystem::IsIconic() {

@@ -37,7 +37,20 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM parameter) {
 
 // Before any window is looked at: a driver the system thought unaware of
 // the scale would see every coordinate of an aware program scaled down.
-const bool kDpiAware = SetProcessDPIAware() != 0;
+// Aware per monitor where the system knows it, as a screen reader should
+// be: Wine 10 gives a process that is only aware of the system's scale a
+// screen 1.5 times the real one at 150 %, whose screen DC reads black.
+bool BecomeDpiAware() {
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  const FARPROC proc =
+      GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext");
+  const auto perMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+  if (proc && reinterpret_cast<SetContext>(reinterpret_cast<void*>(proc))(perMonitorV2)) {
+    return true;
+  }
+  return SetProcessDPIAware() != 0;
+}
+const bool kDpiAware = BecomeDpiAware();
 
 }  // namespace
 
