@@ -120,5 +120,6 @@ test_time=$(($(date +%s) - step))
 echo "== Debian $suite ($(sed -n 's/^PRETTY_NAME=//p' "$tree/etc/os-release" | tr -d '"'))"
 echo "  scripts/run.sh: exit status $run_status, $run_time s"
 echo "  CI=true scripts/test.sh: exit status $test_status, $test_time s"
-sed -n '/^== Tests per step/,$p' "$log" | sed -n '2,/^[^ ]/p' | grep '^ ' || echo "  (no counts: the test command ended before its first step)"
+sed -n '/^== Tests per step/,$p' "$log" | grep -E '^(  |== Time per step)' ||
+  echo "  (no counts: the test command ended before its first step)"
 [[ $run_status -eq 0 && $test_status -eq 0 ]]

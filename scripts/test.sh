@@ -15,6 +15,19 @@ jobs=$(nproc)
 # 145 s under the sanitizers, on two cores) and keeps their timing bounds.
 # Wine works the processor harder, so its tests keep one per core.
 test_jobs=$((2 * jobs))
+
+# Each step's wall time, printed at the end beside the counts.
+timings=()
+step_name=
+step_start=$SECONDS
+step() { # step [NAME]: ends the step that runs (timing it) and begins NAME
+  if [ -n "$step_name" ]; then timings+=("$step_name: $((SECONDS - step_start)) s"); fi
+  step_name=${1:-}
+  step_start=$SECONDS
+  if [ -n "$step_name" ]; then echo "== $step_name"; fi
+}
+
+step "Setup"
 "$here/scripts/setup.sh" test
 # Every build here treats compiler warnings as errors, on a developer's
 # machine as in CI, so that a warning fails the same run in both places.
@@ -26,10 +39,13 @@ werror=-DTESSIVO_WERROR=ON
 logs=$(mktemp -d)
 counts=()
 finish() {
+  step
   if [ ${#counts[@]} -gt 0 ]; then
     echo "== Tests per step"
     printf '  %s\n' "${counts[@]}"
   fi
+  echo "== Time per step ($SECONDS s in all)"
+  printf '  %s\n' "${timings[@]}"
   rm -rf "$logs"
 }
 trap finish EXIT
@@ -58,30 +74,30 @@ ctest_step() { # ctest_step STEP BUILD-DIR JOBS [CTEST OPTIONS]: the tests, show
 
 # The Linux build comes first: the Windows dialog tests drive Tessivo.exe
 # against its virtual modem, and its own tests run Tessivo.exe's console form.
-echo "== Linux build"
+step "Linux build"
 cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON "$werror" \
   -DTESSIVO_WIN_EXE="$here/build-win/Tessivo.exe"
 cmake --build "$here/build" -j"$jobs"
 
-echo "== Windows build (MinGW-w64)"
+step "Windows build (MinGW-w64)"
 cmake -S "$here" -B "$here/build-win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=Release "$werror" -DTESSIVO_MODEMSIM="$here/build/tessivo-modemsim"
 cmake --build "$here/build-win" -j"$jobs"
 
-echo "== Linux tests (with Tessivo.exe's console form under Wine)"
+step "Linux tests (with Tessivo.exe's console form under Wine)"
 ctest_step "Linux tests" "$here/build" "$test_jobs"
 
-echo "== Windows tests under Wine"
+step "Windows tests under Wine"
 ctest_step "Windows tests" "$here/build-win" "$jobs"
 
-echo "== Packages: built by scripts/package.sh, checked as a user gets them"
+step "Packages: built by scripts/package.sh, checked as a user gets them"
 "$here/scripts/package.sh"
 status=0
 "$here/tests/packaging/package_test.sh" 2>&1 | tee "$(log_of "Package checks")" || status=$?
 count "Package checks"
 [ "$status" -eq 0 ]
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSIVO_SANITIZE=ON \
@@ -89,14 +105,14 @@ cmake -S "$here" -B "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTESSIVO_SANITI
 cmake --build "$here/build-asan" -j"$jobs"
 ctest_step "ASan/UBSan tests" "$here/build-asan" "$test_jobs"
 
-echo "== Fuzzing (clang, libFuzzer; about 20 s per harness)"
+step "Fuzzing (clang, libFuzzer; about 20 s per harness)"
 cmake -S "$here" -B "$here/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DTESSIVO_FUZZ=ON "$werror" >/dev/null
 status=0
 JOBS=$jobs "$here/bench/fuzz.sh" "$here/build-fuzz" --quick 2>&1 | tee "$(log_of "Fuzz harnesses")" || status=$?
 count "Fuzz harnesses"
 [ "$status" -eq 0 ]
 
-echo "== Timing (measured against expected)"
+step "Timing (measured against expected)"
 "$here/bench/console_timing.sh" "$here/build"
 "$here/bench/console_timing_wine.sh" "$here/build" "$here/build-win"
 "$here/bench/dialog_timing.sh" "$here/build"
