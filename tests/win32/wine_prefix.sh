@@ -45,6 +45,12 @@ case $action in
       "$WINE" reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$state/ports/com$n" /f \
         </dev/null >>"$state/wineboot.log" 2>&1
     done
+    # Wine draws on X only, where the dialog tests give it Xvfb. Wine 10
+    # would also try Wayland, whose library writes an error to the standard
+    # error of whichever program starts Wine's desktop when the session has
+    # no runtime folder (a chroot, a service): a console case's.
+    "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d x11 /f \
+      </dev/null >>"$state/wineboot.log" 2>&1
     # Let Wine write its registry and stop; the next start maps the ports.
     "$WINESERVER" -w
     # One server for all cases, so each run does not start Wine's services
