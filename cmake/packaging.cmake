@@ -111,15 +111,10 @@ else()
   # ExecStart names the program where this install puts it (known only when
   # installing: the package's prefix is /usr, cmake --install's may differ),
   # and the udev rule that starts it, as an example to fill in.
-  find_package(PkgConfig QUIET)
-  if(PKG_CONFIG_FOUND)
-    pkg_get_variable(TESSIVO_SYSTEMD_DEFAULT_UNIT_DIR systemd systemdsystemunitdir)
-  endif()
-  if(NOT TESSIVO_SYSTEMD_DEFAULT_UNIT_DIR)
-    # Debian 12's place, which its lintian asks for (not yet /usr/lib).
-    set(TESSIVO_SYSTEMD_DEFAULT_UNIT_DIR /lib/systemd/system)
-  endif()
-  set(TESSIVO_SYSTEMD_UNIT_DIR ${TESSIVO_SYSTEMD_DEFAULT_UNIT_DIR}
+  # /usr/lib/systemd/system: where Debian 13's lintian wants units (/lib is
+  # only an alias there), and a place Debian 12's systemd and lintian accept
+  # as well, so one package serves both.
+  set(TESSIVO_UNIT_DIR /usr/lib/systemd/system
       CACHE PATH "where the systemd unit tessivo-unlock@.service is installed")
   set(TESSIVO_UNIT_IN ${TESSIVO_PACKAGING}/linux/systemd/tessivo-unlock@.service.in)
   set(TESSIVO_UNIT_OUT ${TESSIVO_PACKAGE_OUT}/install/tessivo-unlock@.service)
@@ -127,7 +122,7 @@ else()
     set(TESSIVO_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tessivo\")
     configure_file(\"${TESSIVO_UNIT_IN}\" \"${TESSIVO_UNIT_OUT}\" @ONLY)
   ")
-  install(FILES ${TESSIVO_UNIT_OUT} DESTINATION ${TESSIVO_SYSTEMD_UNIT_DIR})
+  install(FILES ${TESSIVO_UNIT_OUT} DESTINATION ${TESSIVO_UNIT_DIR})
   install(FILES ${TESSIVO_PACKAGING}/linux/systemd/60-tessivo-unlock.rules
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessivo/examples)
 

@@ -77,9 +77,9 @@ check "manual page footer" grep -q "Tessivo $version" <(zcat "$root/usr/share/ma
 # What goes where: the console program and what a headless box needs in
 # tessivo, for both architectures; the dialog and the desktop's files in
 # tessivo-gui.
-core_files="lib/systemd/system/tessivo-unlock@.service
-usr/bin/tessivo
+core_files="usr/bin/tessivo
 usr/bin/tessivo-modemsim
+usr/lib/systemd/system/tessivo-unlock@.service
 usr/share/doc/tessivo/README.md
 usr/share/doc/tessivo/changelog.gz
 usr/share/doc/tessivo/copyright
@@ -261,10 +261,10 @@ wait_unlock() {
 # unpacked: the unit with the unpacked program in its ExecStart line.
 if [[ -n $installed ]]; then
   check "tessivo-unlock@.service: verify, and its ExecStart unlocks" "$here/tests/systemd/unit_test.sh" \
-    /lib/systemd/system/tessivo-unlock@.service - "$bin/tessivo-modemsim"
+    /usr/lib/systemd/system/tessivo-unlock@.service - "$bin/tessivo-modemsim"
 else
   check "tessivo-unlock@.service: verify, and its ExecStart unlocks" "$here/tests/systemd/unit_test.sh" \
-    "$root/lib/systemd/system/tessivo-unlock@.service" "$bin/tessivo" "$bin/tessivo-modemsim"
+    "$root/usr/lib/systemd/system/tessivo-unlock@.service" "$bin/tessivo" "$bin/tessivo-modemsim"
 fi
 check "$bin/tessivo --version" same "$("$bin/tessivo" --version </dev/null 2>&1)" "tessivo $version"
 check "$bin/tessivo --help points to the manual page" grep -q 'man tessivo' <<<"$("$bin/tessivo" --help </dev/null 2>&1)"
