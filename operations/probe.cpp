@@ -88,6 +88,15 @@ void SetSwitchButton(SimUnlockDialog& dialog, ProbeResult result) {
   }
 }
 
+// A probe's result in the status area and on the switch button.
+void ShowReport(SimUnlockDialog& dialog, ProbeResult result) {
+  const ProbeReport shown = ReportFor(result);
+  dialog.statusText = shown.text;
+  dialog.statusIsError = shown.isError;
+  dialog.ShowFields();
+  SetSwitchButton(dialog, result);
+}
+
 }  // namespace
 
 std::unique_ptr<ManagedModem> ManagedModemAtPort(SimUnlockDialog& dialog) {
@@ -107,15 +116,13 @@ ProbeResult SimUnlockDialog::ProbeModem(bool report) {
     result = opened == PortOpenResult::Opened ? AskTheSim(modem)
                                               : static_cast<ProbeResult>(static_cast<int>(opened));
   }
-  if (report) {
-    const ProbeReport shown = ReportFor(result);
-    statusText = shown.text;
-    statusIsError = shown.isError;
-  }
   modem.Close();
 
-  if (report) ShowFields();
-  SetSwitchButton(*this, result);
+  if (report) {
+    ShowReport(*this, result);
+  } else {
+    SetSwitchButton(*this, result);
+  }
   return result;
 }
 
@@ -129,11 +136,7 @@ void SimUnlockDialog::TestModem() {
   // now: busy, as when another program holds it.
   const auto lock = platform().LockPort(platform().PortLockKey(portName), 0);
   if (!lock) {
-    const ProbeReport shown = ReportFor(ProbeResult::PortBusy);
-    statusText = shown.text;
-    statusIsError = shown.isError;
-    ShowFields();
-    SetSwitchButton(*this, ProbeResult::PortBusy);
+    ShowReport(*this, ProbeResult::PortBusy);
     return;
   }
   ProbeModem(true);
