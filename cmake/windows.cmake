@@ -41,7 +41,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/windows_dialog.cmake)
 # Tessivo.exe runs on one thread: its function-local statics need no lock
 # (the library's guard and the condition variables it waits on, about 2 KB).
 # The Windows test programs call that code from one thread too.
-foreach(target tessivo_core tessivo_platform tessivo_dialog tessivo_win32_ui tessivo_exe)
+set(TESSIVO_PROGRAM_TARGETS tessivo_core tessivo_platform tessivo_dialog tessivo_win32_ui tessivo_exe)
+foreach(target IN LISTS TESSIVO_PROGRAM_TARGETS)
   target_compile_options(${target} PRIVATE -fno-threadsafe-statics)
 endforeach()
 
@@ -60,12 +61,8 @@ endif()
 # targets: MinGW-w64's GCC 12 (Debian 12) fails with an internal compiler
 # error on GoogleTest's sources. GCC 14's (Debian 13) fails on the SIM forms'
 # file, which it therefore compiles on its own (about 1 KB more).
-foreach(target IN ITEMS tessivo_core tessivo_platform tessivo_dialog tessivo_win32_ui tessivo_exe)
-  if(TARGET ${target})
-    set_target_properties(${target} PROPERTIES INTERPROCEDURAL_OPTIMIZATION_RELEASE ON
-                                                INTERPROCEDURAL_OPTIMIZATION_MINSIZEREL ON)
-  endif()
-endforeach()
+set_target_properties(${TESSIVO_PROGRAM_TARGETS} PROPERTIES INTERPROCEDURAL_OPTIMIZATION_RELEASE ON
+                                                       INTERPROCEDURAL_OPTIMIZATION_MINSIZEREL ON)
 if(CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 13)
   set_source_files_properties(app/sim_forms.cpp PROPERTIES COMPILE_OPTIONS -fno-lto)
 endif()
