@@ -54,10 +54,13 @@ class SimProcess {
     std::filesystem::remove_all(dir_, ignored);
   }
 
-  // The next line the sim prints, or "" if none comes within two seconds.
+  // The next line the sim prints, or "" if none comes within ten seconds.
+  // A line that comes ends the wait at once; the bound is for the first,
+  // the banner, which a sanitizer build started beside three other tests on
+  // two cores has been seen to print after more than two seconds.
   std::string ReadLine() {
     std::string line;
-    auto deadline = Clock::now() + 2s;
+    auto deadline = Clock::now() + 10s;
     char c;
     while (Clock::now() < deadline) {
       pollfd p{stdout_, POLLIN, 0};
