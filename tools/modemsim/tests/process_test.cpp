@@ -148,7 +148,7 @@ TEST(ClientsTest, AClientThatLeavesAtOnceLeavesNoAnswerBehind) {
   }
   std::this_thread::sleep_for(100ms);
   Port port(sim.link());
-  EXPECT_EQ(port.Read(), "");
+  EXPECT_EQ(port.ReadUnasked(), "");
   port.Send("AT\r");
   EXPECT_EQ(port.Read(), "AT\r\r\nOK\r\n");
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -129,21 +130,32 @@ class Port {
     fd_ = -1;
   }
 
-  // Everything that arrives within `quiet` of the last byte, but no more
-  // than `limit` bytes.
+  // A reply: its first byte is awaited up to 10 s (a sanitizer build beside
+  // other tests can take seconds to answer), the rest until `quiet` passes
+  // without a byte, but no more than `limit` bytes.
   std::string Read(std::chrono::milliseconds quiet = 300ms, size_t limit = 1 << 20) {
+    return Collect(10s, quiet, limit);
+  }
+
+  // What arrives within `quiet` when nothing should.
+  std::string ReadUnasked(std::chrono::milliseconds quiet = 300ms) {
+    return Collect(quiet, quiet, 1 << 20);
+  }
+
+ private:
+  std::string Collect(std::chrono::milliseconds first, std::chrono::milliseconds quiet,
+                      size_t limit) {
     std::string got;
     char buf[256];
     pollfd p{fd_, POLLIN, 0};
-    while (got.size() < limit && poll(&p, 1, quiet.count()) > 0) {
-      ssize_t n = read(fd_, buf, sizeof buf);
+    while (got.size() < limit && poll(&p, 1, (got.empty() ? first : quiet).count()) > 0) {
+      ssize_t n = read(fd_, buf, std::min(sizeof buf, limit - got.size()));
       if (n <= 0) break;
       got.append(buf, n);
     }
     return got;
   }
 
- private:
   int fd_;
 };
 
