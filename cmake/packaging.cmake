@@ -55,8 +55,8 @@ else()
       configure_file(${TESSIVO_PACKAGING}/linux/${page}.scd ${TESSIVO_PACKAGE_OUT}/${page}.scd @ONLY)
       add_custom_command(
         OUTPUT ${TESSIVO_PACKAGE_OUT}/${page}.gz
-        COMMAND sh -c "'${TESSIVO_SCDOC}' < '${page}.scd' > '${page}' && '${TESSIVO_GZIP}' -9nf '${page}'"
-        DEPENDS ${TESSIVO_PACKAGE_OUT}/${page}.scd
+        COMMAND sh -c "'${TESSIVO_SCDOC}' < '${page}.scd' > '${page}.roff' && cat '${TESSIVO_PACKAGING}/linux/man-preamble.roff' '${page}.roff' > '${page}' && '${TESSIVO_GZIP}' -9nf '${page}'"
+        DEPENDS ${TESSIVO_PACKAGE_OUT}/${page}.scd ${TESSIVO_PACKAGING}/linux/man-preamble.roff
         WORKING_DIRECTORY ${TESSIVO_PACKAGE_OUT}
         VERBATIM)
       list(APPEND TESSIVO_PACKAGE_DATA ${TESSIVO_PACKAGE_OUT}/${page}.gz)
