@@ -58,26 +58,41 @@ else
   limit=(-runs="$runs")
   echo "Fuzzing each harness for $runs executions"
 fi
-printf '%-22s %12s %8s %6s %7s %8s %9s  %s\n' harness executions seconds cov ft corpus failures result
-failed=0
-harnesses=0
-broken=0
-while IFS=$'\t' read -r name program corpus dict; do
-  [ -n "$name" ] || continue
-  harnesses=$((harnesses + 1))
-  dir=$work/$name
+# fuzz NAME PROGRAM CORPUS DICT: one harness from a copy of its corpus, in
+# $work/NAME; its exit status and seconds are left there for the report.
+fuzz() {
+  local name=$1 program=$2 corpus=$3 dict=$4 dir=$work/$1 start status=0 tenths
   mkdir -p "$dir/corpus" "$dir/artifacts"
   cp -R "$corpus/." "$dir/corpus/"
-  options=(-print_final_stats=1 -timeout=10 -rss_limit_mb=2048
+  local options=(-print_final_stats=1 -timeout=10 -rss_limit_mb=2048
     -artifact_prefix="$dir/artifacts/" "${limit[@]}")
   [ -n "$dict" ] && options+=(-dict="$dict")
-
   start=$(date +%s%N)
-  status=0
   "$program" "${options[@]}" "$dir/corpus" >"$dir/log" 2>&1 || status=$?
   tenths=$((($(date +%s%N) - start) / 100000000))
-  elapsed=$((tenths / 10)).$((tenths % 10))
+  echo "$status" >"$dir/status"
+  echo "$((tenths / 10)).$((tenths % 10))" >"$dir/elapsed"
+}
 
+# Each harness is one process on one core: as many side by side as there are
+# cores (JOBS), the report in the list's order once all have ended.
+slots=${JOBS:-$(nproc)}
+names=()
+while IFS=$'\t' read -r name program corpus dict; do
+  [ -n "$name" ] || continue
+  names+=("$name")
+  while [ "$(jobs -rp | wc -l)" -ge "$slots" ]; do wait -n || true; done
+  fuzz "$name" "$program" "$corpus" "$dict" &
+done <"$list"
+wait
+
+printf '%-22s %12s %8s %6s %7s %8s %9s  %s\n' harness executions seconds cov ft corpus failures result
+failed=0
+broken=0
+for name in "${names[@]}"; do
+  dir=$work/$name
+  status=$(cat "$dir/status" 2>/dev/null || echo "?")
+  elapsed=$(cat "$dir/elapsed" 2>/dev/null || echo "?")
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")
   # After a crash there are no final stats: the last status line tells.
   [ -n "$executions" ] || executions=$(grep -o '^#[0-9]*' "$dir/log" | tail -1 | tr -d '#' || true)
@@ -89,7 +104,7 @@ while IFS=$'\t' read -r name program corpus dict; do
   properties=$(grep -c '^PROPERTY FAILED' "$dir/log" || true)
 
   result=ok
-  if [ "$status" -ne 0 ] || [ "$artifacts" -gt 0 ]; then
+  if [ "$status" != 0 ] || [ "$artifacts" -gt 0 ]; then
     result="FAILED (exit $status)"
     failed=1
     broken=$((broken + 1))
@@ -104,6 +119,7 @@ while IFS=$'\t' read -r name program corpus dict; do
     grep -A3 -E '^PROPERTY FAILED|^==[0-9]+==ERROR|runtime error' "$dir/log" | head -20 | sed 's/^/    /'
     echo "    log and inputs: $findings/$name/"
   fi
-done <"$list"
+done
+harnesses=${#names[@]}
 echo "$((harnesses - broken)) passed, $broken failed"
 exit "$failed"

@@ -3,9 +3,9 @@
 # cases under Wine), the Windows program cross-built and tested under Wine,
 # the packages (scripts/package.sh) with their contents and the installed
 # programs checked, the Linux build again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the fuzz harnesses for 20 s each, and the timing
-# benchmarks (printed, not asserted). Any failure, sanitizer report or broken
-# fuzz property fails the run.
+# UndefinedBehaviorSanitizer, the fuzz harnesses for 20 s each (one a core),
+# and the timing benchmarks (printed, not asserted). Any failure, sanitizer
+# report or broken fuzz property fails the run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
