@@ -163,7 +163,7 @@ TEST(ClientsTest, AHalfLineOfAKilledClientIsForgotten) {
     pause();
     _exit(0);
   }
-  auto deadline = Clock::now() + 10s;
+  auto deadline = Clock::now() + kSimBound;
   while (sim.Transcript().find(" IN AT\n") == std::string::npos && Clock::now() < deadline) {
     std::this_thread::sleep_for(10ms);
   }

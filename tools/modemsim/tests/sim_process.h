@@ -25,6 +25,11 @@ namespace tessivo::modemsim::testing {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// How long a test waits for something the sim will do: a sanitizer build
+// started beside other tests on two cores has been seen to take more than
+// two seconds for its banner. What comes ends the wait at once.
+constexpr std::chrono::seconds kSimBound = 10s;
+
 class SimProcess {
  public:
   explicit SimProcess(std::vector<std::string> args) {
@@ -55,13 +60,10 @@ class SimProcess {
     std::filesystem::remove_all(dir_, ignored);
   }
 
-  // The next line the sim prints, or "" if none comes within ten seconds.
-  // A line that comes ends the wait at once; the bound is for the first,
-  // the banner, which a sanitizer build started beside three other tests on
-  // two cores has been seen to print after more than two seconds.
+  // The next line the sim prints, or "" if none comes within kSimBound.
   std::string ReadLine() {
     std::string line;
-    auto deadline = Clock::now() + 10s;
+    auto deadline = Clock::now() + kSimBound;
     char c;
     while (Clock::now() < deadline) {
       pollfd p{stdout_, POLLIN, 0};
@@ -130,11 +132,10 @@ class Port {
     fd_ = -1;
   }
 
-  // A reply: its first byte is awaited up to 10 s (a sanitizer build beside
-  // other tests can take seconds to answer), the rest until `quiet` passes
-  // without a byte, but no more than `limit` bytes.
+  // A reply: its first byte is awaited up to kSimBound, the rest until
+  // `quiet` passes without a byte, but no more than `limit` bytes.
   std::string Read(std::chrono::milliseconds quiet = 300ms, size_t limit = 1 << 20) {
-    return Collect(10s, quiet, limit);
+    return Collect(kSimBound, quiet, limit);
   }
 
   // What arrives within `quiet` when nothing should.
